@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the genuine plugin (NTFSTarnwick.wfx for 32-bit hosts, .wfx64 for
+# 64-bit hosts) with Debian's MinGW-w64 cross compilers and packs the host's
+# install archive into dist/. Installs the toolchain when it is missing.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+need=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-x86-64)
+command -v i686-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-i686)
+command -v cmake >/dev/null || need+=(cmake)
+command -v zip >/dev/null || need+=(zip)
+command -v make >/dev/null || need+=(make)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "== installing ${need[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" mingw-w64-tools >/dev/null
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+for arch in x86_64 i686; do
+    echo "== building the $arch plugin"
+    cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "build/$arch" -j "$jobs"
+done
+
+mkdir -p build/dll dist
+cp build/x86_64/NTFSTarnwick.wfx64 build/i686/NTFSTarnwick.wfx build/dll/
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cp build/dll/NTFSTarnwick.wfx build/dll/NTFSTarnwick.wfx64 "$stage/"
+cp resources/pluginst.inf "$stage/pluginst.inf"
+rm -f dist/NTFSTarnwick.zip
+(cd "$stage" && zip -q -X ../"$(basename "$stage")".zip pluginst.inf NTFSTarnwick.wfx NTFSTarnwick.wfx64)
+mv "$stage/../$(basename "$stage").zip" dist/NTFSTarnwick.zip
+echo "== dist/NTFSTarnwick.zip:"
+unzip -l dist/NTFSTarnwick.zip

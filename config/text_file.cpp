@@ -1,0 +1,108 @@
+#include "config/text_file.h"
+
+#include <climits>
+
+#include "plugin/win_owner.h"
+
+namespace {
+
+// Settings and language files are a few hundred bytes; anything far larger is
+// not one of them and is refused rather than read into memory.
+constexpr LONGLONG kMaxTextFileSize = 64ll * 1024 * 1024;
+
+WString DecodeWithCodePage(UINT codePage, DWORD flags, const char* data, std::size_t size)
+{
+    if (size == 0)
+        return {};
+    int n = MultiByteToWideChar(codePage, flags, data, static_cast<int>(size), nullptr, 0);
+    if (n <= 0)
+        throw TextFileError("text cannot be decoded");
+    WString text(static_cast<std::size_t>(n), WCHAR{});
+    if (MultiByteToWideChar(codePage, flags, data, static_cast<int>(size), text.data(), n) != n)
+        throw TextFileError("text cannot be decoded");
+    return text;
+}
+
+WString DecodeUtf16(const std::string& bytes, std::size_t start, bool bigEndian)
+{
+    std::size_t count = bytes.size() - start;
+    if (count % 2 != 0)
+        throw TextFileError("UTF-16 text of odd length");
+    WString text(count / 2, WCHAR{});
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto b0 = static_cast<unsigned char>(bytes[start + 2 * i]);
+        auto b1 = static_cast<unsigned char>(bytes[start + 2 * i + 1]);
+        text[i] = static_cast<WCHAR>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+    }
+    return text;
+}
+
+bool StartsWith(const std::string& bytes, const char* mark, std::size_t n)
+{
+    return bytes.size() >= n && bytes.compare(0, n, mark, n) == 0;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const WString& path, bool missingIsEmpty)
+{
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        DWORD error = GetLastError();
+        if (missingIsEmpty && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+            return {};
+        throw TextFileError("file cannot be opened");
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > kMaxTextFileSize)
+        throw TextFileError("file size cannot be read or is too large");
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
+            throw TextFileError("file cannot be read");
+        if (got == 0)
+            break;  // the file shrank while being read: take what is there
+        done += got;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+DecodedText DecodeText(const std::string& bytes)
+{
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+        throw TextFileError("text too large");
+    if (StartsWith(bytes, "\xEF\xBB\xBF", 3))
+        return {DecodeWithCodePage(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + 3, bytes.size() - 3),
+                TextEncoding::Utf8};
+    if (StartsWith(bytes, "\xFF\xFE", 2))
+        return {DecodeUtf16(bytes, 2, false), TextEncoding::Utf16LE};
+    if (StartsWith(bytes, "\xFE\xFF", 2))
+        return {DecodeUtf16(bytes, 2, true), TextEncoding::Utf16BE};
+    return {DecodeWithCodePage(CP_ACP, 0, bytes.data(), bytes.size()), TextEncoding::Ansi};
+}
+
+std::vector<WString> SplitLines(WStringView text)
+{
+    std::vector<WString> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::vector<WString> ReadTextLines(const WString& path)
+{
+    return SplitLines(DecodeText(ReadWholeFile(path, false)).Text);
+}

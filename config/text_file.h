@@ -1,0 +1,39 @@
+// Reading the plugin's small text files (the settings file and language
+// files): the bytes of a whole file, their decoding by byte-order mark, and
+// their lines.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "plugin/text.h"
+
+// A text file that cannot be read or decoded.
+class TextFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+struct DecodedText {
+    WString Text;
+    TextEncoding Encoding = TextEncoding::Ansi;
+};
+
+// The bytes of a whole file. A file that does not exist reads as empty when
+// missingIsEmpty; every other failure raises TextFileError.
+std::string ReadWholeFile(const WString& path, bool missingIsEmpty);
+
+// Decodes by byte-order mark (UTF-8, UTF-16 LE or BE; the mark is not part of
+// the text), else the system's ANSI code page. Invalid UTF-8 or a UTF-16 text
+// of odd length raises TextFileError.
+DecodedText DecodeText(const std::string& bytes);
+
+// Lines end at CR LF, a lone LF or a lone CR; a break at the very end does not
+// add an empty line, and an empty text has no lines.
+std::vector<WString> SplitLines(WStringView text);
+
+// ReadWholeFile, DecodeText and SplitLines in one.
+std::vector<WString> ReadTextLines(const WString& path);

@@ -1,0 +1,65 @@
+// The exports that connect the plugin to the host: initialisation, the root's
+// name, and the ANSI entry points that the interface requires by name only.
+#include "config/settings.h"
+#include "plugin/host_interface.h"
+#include "plugin/plugin_state.h"
+#include "plugin/privileges.h"
+
+namespace {
+
+int InitializePlugin(int pluginNr, tProgressProcW progress, tLogProcW log, tRequestProcW request)
+{
+    PluginStateData& s = PluginState();
+    s.PluginNr = pluginNr;
+    s.ProgressProc = progress;
+    s.LogProc = log;
+    s.RequestProc = request;
+    // Without the privileges the plugin still works, with the user's own rights.
+    EnablePrivilege(true, TEXT("SeBackupPrivilege"));
+    EnablePrivilege(true, TEXT("SeRestorePrivilege"));
+    s.Disabled = !IsNtPlatform();
+    if (!s.Disabled)
+        LoadSettings();
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int WINAPI FsInitW(int PluginNr, tProgressProcW pProgressProc, tLogProcW pLogProc,
+                              tRequestProcW pRequestProc)
+{
+    try {
+        return InitializePlugin(PluginNr, pProgressProc, pLogProc, pRequestProc);
+    } catch (...) {
+        PluginState().Disabled = true;
+        return 1;
+    }
+}
+
+extern "C" int WINAPI FsInit(int, tProgressProc, tLogProc, tRequestProc)
+{
+    return 1;  // the wide entry points do all the work; nothing is stored
+}
+
+extern "C" HANDLE WINAPI FsFindFirst(char*, WIN32_FIND_DATAA*)
+{
+    return INVALID_HANDLE_VALUE;
+}
+
+extern "C" BOOL WINAPI FsFindNext(HANDLE, WIN32_FIND_DATAA*)
+{
+    return FALSE;
+}
+
+extern "C" void WINAPI FsGetDefRootName(char* DefRootName, int maxlen)
+{
+    if (maxlen < 1)
+        return;
+    CopyTruncated(std::string_view("NTFS - Tarnwick"), DefRootName, static_cast<std::size_t>(maxlen));
+}
+
+extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct*)
+{
+    // The settings file always lives beside the plugin; the host's suggested
+    // location is not used.
+}

@@ -1,0 +1,23 @@
+#include "plugin/host_bridge.h"
+
+#include "plugin/plugin_state.h"
+
+void ShowHostMessage(const WString& text)
+{
+    const PluginStateData& s = PluginState();
+    if (!s.RequestProc)
+        return;
+    // The host takes non-const pointers but does not write to the text; a copy
+    // keeps the message table's own string out of its reach all the same.
+    WString copy = text;
+    s.RequestProc(s.PluginNr, RT_MsgOK, nullptr, copy.data(), nullptr, 0);
+}
+
+bool ReportProgress(const WCHAR* sourceName, const WCHAR* targetName, int percentDone)
+{
+    const PluginStateData& s = PluginState();
+    if (!s.ProgressProc)
+        return false;
+    return s.ProgressProc(s.PluginNr, const_cast<WCHAR*>(sourceName), const_cast<WCHAR*>(targetName),
+                          percentDone) == 1;
+}

@@ -1,0 +1,148 @@
+// The host's published file-system plugin interface: the callbacks it hands
+// over, the records it passes, and its result codes and flags. Written once
+// here; every other file uses these names.
+//
+// The contract, briefly: the host loads the library, calls FsInitW once before
+// any other export, keeps the callbacks valid until unload, and hands every
+// handle from FsFindFirstW back to FsFindNextW and FsFindClose. Every export
+// and callback uses the stdcall convention; nothing may unwind into the host.
+#pragma once
+
+#include <windows.h>
+
+extern "C" {
+
+typedef int(WINAPI* tProgressProcW)(int PluginNr, WCHAR* SourceName, WCHAR* TargetName, int PercentDone);
+typedef void(WINAPI* tLogProcW)(int PluginNr, int MsgType, WCHAR* LogString);
+typedef BOOL(WINAPI* tRequestProcW)(int PluginNr, int RequestType, WCHAR* CustomTitle, WCHAR* CustomText,
+                                     WCHAR* ReturnedText, int maxlen);
+typedef int(WINAPI* tProgressProc)(int PluginNr, char* SourceName, char* TargetName, int PercentDone);
+typedef void(WINAPI* tLogProc)(int PluginNr, int MsgType, char* LogString);
+typedef BOOL(WINAPI* tRequestProc)(int PluginNr, int RequestType, char* CustomTitle, char* CustomText,
+                                    char* ReturnedText, int maxlen);
+
+typedef struct {
+    int size;
+    DWORD PluginInterfaceVersionLow;
+    DWORD PluginInterfaceVersionHi;
+    char DefaultIniName[MAX_PATH];
+} FsDefaultParamStruct;
+
+typedef struct {
+    DWORD SizeLow, SizeHigh;
+    FILETIME LastWriteTime;
+    int Attr;
+} RemoteInfoStruct;
+
+}  // extern "C"
+
+// Request types of RequestProc.
+enum : int {
+    RT_Other = 0,
+    RT_UserName = 1,
+    RT_Password = 2,
+    RT_Account = 3,
+    RT_UserNameFirewall = 4,
+    RT_PasswordFirewall = 5,
+    RT_TargetDir = 6,
+    RT_URL = 7,
+    RT_MsgOK = 8,
+    RT_MsgYesNo = 9,
+    RT_MsgOKCancel = 10,
+};
+
+// Log message types (the plugin sends none).
+enum : int {
+    MSGTYPE_CONNECT = 1,
+    MSGTYPE_DISCONNECT = 2,
+    MSGTYPE_DETAILS = 3,
+    MSGTYPE_TRANSFERCOMPLETE = 4,
+    MSGTYPE_CONNECTCOMPLETE = 5,
+    MSGTYPE_IMPORTANTERROR = 6,
+    MSGTYPE_OPERATIONCOMPLETE = 7,
+};
+
+// Results of FsGetFileW, FsPutFileW, FsRenMovFileW.
+enum : int {
+    FS_FILE_OK = 0,
+    FS_FILE_EXISTS = 1,
+    FS_FILE_NOTFOUND = 2,
+    FS_FILE_READERROR = 3,
+    FS_FILE_WRITEERROR = 4,
+    FS_FILE_USERABORT = 5,
+    FS_FILE_NOTSUPPORTED = 6,
+    FS_FILE_EXISTSRESUMEALLOWED = 7,
+};
+
+enum : int {
+    FS_COPYFLAGS_OVERWRITE = 1,
+    FS_COPYFLAGS_RESUME = 2,
+    FS_COPYFLAGS_MOVE = 4,
+    FS_COPYFLAGS_EXISTS_SAMECASE = 8,
+    FS_COPYFLAGS_EXISTS_DIFFERENTCASE = 16,
+};
+
+enum : int {
+    FS_EXEC_OK = 0,
+    FS_EXEC_ERROR = 1,
+    FS_EXEC_YOURSELF = -1,
+    FS_EXEC_SYMLINK = -2,
+};
+
+enum : int {
+    FS_ICONFLAG_SMALL = 1,
+    FS_ICONFLAG_BACKGROUND = 2,
+    FS_ICON_USEDEFAULT = 0,
+    FS_ICON_EXTRACTED = 1,
+    FS_ICON_EXTRACTED_DESTROY = 2,
+    FS_ICON_DELAYED = 3,
+};
+
+enum : int {
+    FS_BITMAP_NONE = 0,
+    FS_BITMAP_EXTRACTED = 1,
+    FS_BITMAP_EXTRACT_YOURSELF = 2,
+    FS_BITMAP_EXTRACT_YOURSELF_ANDDELETE = 3,
+    FS_BITMAP_CACHE = 256,
+};
+
+// Content-plugin field types and value results.
+enum : int {
+    ft_nomorefields = 0,
+    ft_numeric_32 = 1,
+    ft_numeric_64 = 2,
+    ft_numeric_floating = 3,
+    ft_date = 4,
+    ft_time = 5,
+    ft_boolean = 6,
+    ft_multiplechoice = 7,
+    ft_string = 8,
+    ft_fulltext = 9,
+    ft_datetime = 10,
+    ft_stringw = 11,
+    ft_nosuchfield = -1,
+    ft_fileerror = -2,
+    ft_fieldempty = -3,
+    ft_ondemand = -4,
+    ft_delayed = 0,
+};
+
+enum : int { CONTENT_DELAYIFSLOW = 1 };
+
+// The plugin's boolean results: FALSE is 0, TRUE all bits set, except where an
+// export passes the system's own value on.
+constexpr BOOL kPluginTrue = -1;
+inline BOOL PluginBool(bool value)
+{
+    return value ? kPluginTrue : FALSE;
+}
+
+// The exports, under their plain names (the .def file keeps them undecorated).
+extern "C" {
+int WINAPI FsInitW(int PluginNr, tProgressProcW pProgressProc, tLogProcW pLogProc, tRequestProcW pRequestProc);
+int WINAPI FsInit(int PluginNr, tProgressProc pProgressProc, tLogProc pLogProc, tRequestProc pRequestProc);
+HANDLE WINAPI FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData);
+BOOL WINAPI FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData);
+void WINAPI FsGetDefRootName(char* DefRootName, int maxlen);
+void WINAPI FsSetDefaultParams(FsDefaultParamStruct* dps);
+}

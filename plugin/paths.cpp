@@ -1,0 +1,84 @@
+#include "plugin/paths.h"
+
+#include "plugin/win_owner.h"
+
+namespace {
+
+WString WithoutTrailingBackslash(WString s)
+{
+    if (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    return s;
+}
+
+// A plugin path is finished by dropping its leading backslash and one
+// trailing backslash.
+WString Finish(WStringView pluginPath)
+{
+    return WithoutTrailingBackslash(PluginToLocalPath(pluginPath));
+}
+
+bool EndsWithUnnamedDataStream(WStringView p)
+{
+    static constexpr WCHAR kSuffix[] = {':', ':', '$', 'D', 'A', 'T', 'A'};
+    constexpr std::size_t n = sizeof(kSuffix) / sizeof(kSuffix[0]);
+    // Nine characters at least: "\X" in front of "::$DATA" is not a file.
+    if (p.size() < 9)
+        return false;
+    return EqualsAsciiNoCase(p.substr(p.size() - n), WStringView(kSuffix, n));
+}
+
+}  // namespace
+
+WString PluginToLocalPath(WStringView path)
+{
+    if (path.size() >= 2 && path[0] == '\\')
+        return WString(path.substr(1));
+    return WString(path);
+}
+
+ResolvedStreamPath ResolveStreamPath(WStringView p)
+{
+    std::size_t colon = p.find(':');
+    // A colon at the third character is the drive's ("\C:"); the stream's, if
+    // any, comes after it.
+    if (colon == 2)
+        colon = p.find(':', 3);
+    if (colon == WStringView::npos)
+        return {Finish(p), false};
+    if (EndsWithUnnamedDataStream(p))
+        return {Finish(p.substr(0, p.size() - 7)), false};
+    // Drop the backslash between the file's name and the stream entry's name.
+    WString joined(p);
+    if (colon >= 1)
+        joined.erase(colon - 1, 1);
+    return {Finish(joined), true};
+}
+
+WString ToLongPath(WStringView path)
+{
+    WString s = TEXT("\\\\?\\");
+    s += path;
+    return s;
+}
+
+bool FileExistsLong(const WString& path)
+{
+    // A drive root ("C:", "C:\") is never a file: the file system is not asked.
+    if (path.size() <= 3)
+        return false;
+    // No access rights, only the right to query; without backup semantics a
+    // directory cannot be opened this way, which is what tells it apart.
+    UniqueFile file(CreateFileW(ToLongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return file.Valid();
+}
+
+bool DirectoryExistsLong(const WString& path)
+{
+    WString p = path;
+    if (p.empty() || p.back() != '\\')
+        p += '\\';
+    DWORD attributes = GetFileAttributesW(ToLongPath(p).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

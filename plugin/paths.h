@@ -1,0 +1,28 @@
+// The host names every object by a plugin path: a backslash and a local path
+// ("\C:\dir\file"), with a stream entry's name as the last component below a
+// file ("\C:\dir\file\:name:$DATA"). These conversions are pure string work;
+// only the two probes ask the file system.
+#pragma once
+
+#include "plugin/text.h"
+
+// Drops the one leading backslash of a plugin path that has at least two
+// characters; anything else is returned unchanged.
+WString PluginToLocalPath(WStringView path);
+
+struct ResolvedStreamPath {
+    WString Path;   // a local path, or a stream path when IsStream
+    bool IsStream;  // a stream other than the unnamed data stream
+};
+
+// A plugin path as a local path, or as a stream path ("C:\dir\file:name:$DATA")
+// when it names a stream. "::$DATA" is the file itself.
+ResolvedStreamPath ResolveStreamPath(WStringView pluginPath);
+
+// "\\?\" in front: the form that lifts MAX_PATH and the name parsing of Win32.
+WString ToLongPath(WStringView path);
+
+// True for files and existing streams; false for directories and drive roots.
+bool FileExistsLong(const WString& path);
+// True for directories and drive roots.
+bool DirectoryExistsLong(const WString& path);

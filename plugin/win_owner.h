@@ -1,0 +1,76 @@
+// One move-only owner per kind of Win32 resource. Releasing keeps the caller's
+// last-error value: the error of the call that failed must survive the cleanup
+// that follows it.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Type value) : value_(value) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.Release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+    ~UniqueResource() { Reset(); }
+
+    Type Get() const { return value_; }
+    bool Valid() const { return value_ != Traits::Invalid(); }
+    explicit operator bool() const { return Valid(); }
+
+    Type Release()
+    {
+        return std::exchange(value_, Traits::Invalid());
+    }
+
+    void Reset(Type value = Traits::Invalid())
+    {
+        if (Valid()) {
+            DWORD error = GetLastError();
+            Traits::Close(value_);
+            SetLastError(error);
+        }
+        value_ = value;
+    }
+
+    // Closes explicitly and reports the close call's own result, for the few
+    // places that must know whether the release worked.
+    bool Close()
+    {
+        if (!Valid())
+            return true;
+        bool ok = Traits::Close(std::exchange(value_, Traits::Invalid()));
+        return ok;
+    }
+
+private:
+    Type value_ = Traits::Invalid();
+};
+
+// Files, directories and streams from CreateFileW: invalid is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Type h) { return CloseHandle(h) != FALSE; }
+};
+
+// Kernel objects whose failure value is null: tokens, file mappings.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type h) { return CloseHandle(h) != FALSE; }
+};
+
+using UniqueFile = UniqueResource<FileHandleTraits>;
+using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;

@@ -1,0 +1,155 @@
+// Plugin paths: the conversions of host paths into local and stream paths, and
+// the two existence probes.
+#include "host_fixture.h"
+#include "plugin/paths.h"
+
+namespace {
+
+struct StreamPathCase {
+    const char16_t* pluginPath;
+    const char16_t* expected;
+    bool isStream;
+};
+
+TEST(ResolveStreamPath, ConvertsEveryFormOfPluginPath)
+{
+    const StreamPathCase cases[] = {
+        {u"\\", u"", false},
+        {u"\\C:", u"C:", false},
+        {u"\\C:\\", u"C:", false},
+        {u"\\C:\\dir\\", u"C:\\dir", false},
+        {u"\\C:\\dir\\file", u"C:\\dir\\file", false},
+        {u"\\C:\\dir\\file\\::$DATA", u"C:\\dir\\file", false},
+        {u"\\C:\\dir\\file\\::$data", u"C:\\dir\\file", false},
+        {u"\\C:\\dir\\file\\::$DaTa", u"C:\\dir\\file", false},
+        {u"\\C:\\dir\\file\\:name:$DATA", u"C:\\dir\\file:name:$DATA", true},
+        {u"\\C:\\dir\\file\\:name:$data", u"C:\\dir\\file:name:$data", true},
+        {u"\\C:\\dir\\file\\::$EA_DATA", u"C:\\dir\\file::$EA_DATA", true},
+        {u"\\C:\\dir\\file\\::", u"C:\\dir\\file::", true},
+        {u"\\C:\\dir\\file\\:name", u"C:\\dir\\file:name", true},
+        // A trailing backslash after a stream entry is dropped like any other.
+        {u"\\C:\\dir\\file\\:name:$DATA\\", u"C:\\dir\\file:name:$DATA", true},
+        // Fewer than nine characters: "::$DATA" at the end is not recognised.
+        {u"\\::$DATA", u"::$DATA", true},
+        {u"\\X::$DATA", u"X", false},
+        {u"\\X:\\::$DATA", u"X:", false},
+        // The drive colon is never a stream colon; a later one is, and the
+        // character before it is taken for the separating backslash.
+        {u"\\C:\\a:b", u"C:\\:b", true},
+        {u"", u"", false},
+        // Without the host's leading backslash the drive colon is not where a
+        // drive colon belongs: the path is taken as the host wrote it.
+        {u"C:\\dir", u":\\dir", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.pluginPath));
+        ResolvedStreamPath r = ResolveStreamPath(c.pluginPath);
+        EXPECT_EQ(U8(r.Path), U8(c.expected));
+        EXPECT_EQ(r.IsStream, c.isStream);
+    }
+}
+
+TEST(PluginToLocalPath, DropsExactlyOneLeadingBackslash)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"\\", u"\\"},  {u"", u""},           {u"\\\\x", u"\\x"},      {u"\\C:\\dir\\", u"C:\\dir\\"},
+        {u"C:", u"C:"},  {u"\\C:/a/../b", u"C:/a/../b"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(U8(PluginToLocalPath(in)), U8(out)) << "for " << U8(in);
+}
+
+TEST(ToLongPath, PutsTheFourCharactersInFront)
+{
+    EXPECT_EQ(U8(ToLongPath(u"C:\\dir\\file:name:$DATA")), "\\\\?\\C:\\dir\\file:name:$DATA");
+    EXPECT_EQ(U8(ToLongPath(u"")), "\\\\?\\");
+}
+
+class ProbeTest : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        winsim::AddFile(u"C:\\dir\\file.txt", "body");
+        winsim::AddStream(u"C:\\dir\\file.txt", u"name", "stream");
+        winsim::AddStream(u"C:\\dir", u"onDir", "x");
+    }
+};
+
+TEST_F(ProbeTest, FileExistsLongTellsFilesAndStreamsFromTheRest)
+{
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"C:\\dir\\file.txt", true},
+        {u"C:\\dir\\FILE.TXT", true},
+        {u"C:\\dir\\file.txt:name:$DATA", true},
+        {u"C:\\dir\\file.txt:name", true},
+        {u"C:\\dir\\file.txt:other:$DATA", false},
+        {u"C:\\dir:onDir:$DATA", true},  // a named stream of a directory is a file
+        {u"C:\\dir", false},
+        {u"C:\\missing.txt", false},
+        {u"C:\\missing\\file.txt", false},
+        {u"Q:\\file.txt", false},
+    };
+    for (const auto& [path, expected] : cases) {
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(FileExistsLong(path), expected) << "for " << U8(path);
+    }
+}
+
+TEST_F(ProbeTest, FileExistsLongNeverAsksTheSystemAboutARoot)
+{
+    for (const char16_t* path : {u"C:", u"C:\\", u"", u"abc"}) {
+        winsim::ClearCallLog();
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(FileExistsLong(path)) << "for " << U8(path);
+        EXPECT_EQ(winsim::CallLog().size(), 0u) << "for " << U8(path);
+        EXPECT_EQ(GetLastError(), 0xdeadbeefu) << "the last error is left untouched for " << U8(path);
+    }
+}
+
+TEST_F(ProbeTest, FileExistsLongOpensTheLongFormWithoutAccess)
+{
+    winsim::ClearCallLog();
+    EXPECT_TRUE(FileExistsLong(u"C:\\dir\\file.txt"));
+    auto log = winsim::CallLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].function, "CreateFileW");
+    EXPECT_EQ(U8(log[0].argument), "\\\\?\\C:\\dir\\file.txt");
+    EXPECT_EQ(log[1].function, "CloseHandle");
+}
+
+TEST_F(ProbeTest, FileExistsLongIsFalseWhenTheOpenFails)
+{
+    winsim::FailCall("CreateFileW", ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(FileExistsLong(u"C:\\dir\\file.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+}
+
+TEST_F(ProbeTest, DirectoryExistsLongTellsDirectoriesAndRoots)
+{
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"C:", true},
+        {u"C:\\", true},
+        {u"C:\\dir", true},
+        {u"C:\\dir\\", true},
+        {u"C:\\dir\\file.txt", false},
+        {u"C:\\dir\\file.txt:name:$DATA", false},
+        {u"C:\\missing", false},
+        {u"Q:", false},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(DirectoryExistsLong(path), expected) << "for " << U8(path);
+}
+
+TEST_F(ProbeTest, ProbesTakePathsOfFortyThousandCharacters)
+{
+    std::u16string deep = u"C:\\";
+    while (deep.size() < 40000)
+        deep += u"abcdefghij\\";
+    EXPECT_FALSE(FileExistsLong(deep));
+    EXPECT_FALSE(DirectoryExistsLong(deep));
+    ResolvedStreamPath r = ResolveStreamPath(u"\\" + deep + u":s");
+    EXPECT_TRUE(r.IsStream);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// The test side of winsim: building a world for the plugin to run in, injecting
+// failures into platform calls, and reading what the plugin did.
+//
+// Everything here is for tests only. The plugin never includes this header; it
+// sees winsim only through the ordinary Win32 declarations of <windows.h>.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace winsim {
+
+// ---------------------------------------------------------------- the world
+// Throws away every volume, handle, fault and log entry and starts again with a
+// default process: Windows 6.1.7601 of the NT family, both backup privileges held
+// by the token (not enabled), ANSI code page 1252, no volumes, no environment
+// variables, the plugin module at C:\plugins\NTFSTarnwick.wfx64 (the volume C: is
+// not created by Reset: a test adds the volumes it wants).
+void Reset();
+
+// A volume on a drive letter with the given file-system name ("NTFS", "ntfs",
+// "FAT32"). Its root directory exists at once.
+void AddVolume(WCHAR letter, std::u16string_view fileSystem = u"NTFS");
+
+// Creates a directory and any missing parents. The path is an absolute local path.
+void AddDirectory(std::u16string_view path);
+// Creates (or replaces the contents of) a file; parents are created as needed.
+void AddFile(std::u16string_view path, std::string_view contents = {},
+             DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+// A file of any size whose bytes are a deterministic pattern (PatternByte) and are
+// never materialised: a 5 GiB file costs no memory until bytes are written to it.
+void AddPatternFile(std::u16string_view path, std::uint64_t size, std::uint32_t seed = 1);
+// A named data stream on an existing file or directory; name without colons.
+void AddStream(std::u16string_view path, std::u16string_view streamName, std::string_view contents);
+// The byte at an offset of a pattern file made with the given seed.
+std::uint8_t PatternByte(std::uint32_t seed, std::uint64_t offset);
+
+bool Exists(std::u16string_view path);
+// The contents of a file, or of a stream when the path has a ":name" suffix;
+// nullopt when it does not exist. Only for contents that fit in memory.
+std::optional<std::string> Contents(std::u16string_view path);
+DWORD Attributes(std::u16string_view path);  // INVALID_FILE_ATTRIBUTES when missing
+void SetAttributes(std::u16string_view path, DWORD attributes);
+// Every open of this file or directory fails with ERROR_ACCESS_DENIED, as for an
+// entry whose security descriptor denies the caller.
+void DenyAccess(std::u16string_view path);
+// An 8.3 alias for the last component of an existing entry, answered by
+// GetLongPathNameW and accepted by every path lookup.
+void SetShortName(std::u16string_view path, std::u16string_view shortName);
+
+// ---------------------------------------------------------------- the process
+// The plugin's own module handle, as DllMain would receive it.
+HMODULE PluginModule();
+void SetModulePath(std::u16string_view path);
+void SetEnvironment(std::u16string_view name, std::u16string_view value);
+void SetCurrentDirectory(std::u16string_view path);
+// Which privileges the process token holds (a held privilege can be enabled).
+void SetPrivilegesHeld(bool backup, bool restore);
+bool PrivilegeEnabled(std::u16string_view name);
+void SetPlatform(DWORD platformId, DWORD major = 6, DWORD minor = 1, DWORD build = 7601);
+// The system's ANSI code page: 1252 (Western), 1251 (Cyrillic) or 65001 (UTF-8).
+void SetAnsiCodePage(UINT codePage);
+// Makes GetProcAddress fail for one export, as on a system that lacks it.
+void HideExport(std::string_view module, std::string_view function);
+
+// ---------------------------------------------------------------- faults
+// The nth call (1 = the next one) of the named function from now on fails with
+// the given error and the function's own failure result.
+void FailCall(std::string_view function, DWORD error, int nth = 1);
+// Every call of the named function from now on fails, until Reset.
+void FailAlways(std::string_view function, DWORD error);
+
+// ---------------------------------------------------------------- the call log
+struct Call {
+    std::string function;
+    std::u16string argument;  // the path or name the call was given, if any
+};
+std::vector<Call> CallLog();
+void ClearCallLog();
+std::size_t CountCalls(std::string_view function);
+
+// What the plugin left behind: open handles and heap blocks, one line each.
+// A test that ends with anything here has leaked.
+std::vector<std::string> Leaks();
+
+// UTF-8 for messages in test output.
+std::string Narrow(std::u16string_view text);
+
+}  // namespace winsim

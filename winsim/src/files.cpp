@@ -1,0 +1,261 @@
+// Opening, reading and writing files, directories and streams, and the
+// attribute and directory-creation calls, with Windows' dispositions, sharing
+// rules and error codes.
+#include <algorithm>
+
+#include "calls.h"
+#include "handles.h"
+#include "pathname.h"
+#include "sim.h"
+
+using namespace winsim::detail;
+
+namespace {
+
+// Attribute bits CreateFileW and SetFileAttributesW accept for a file.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The sharing check of an open against every handle already open on the same
+// file (or, for a named stream, the same stream: NTFS keeps share access per
+// stream).
+bool SharingConflict(const Node* node, const Stream* stream, DWORD access, DWORD share)
+{
+    for (const auto& object : AllObjects()) {
+        auto f = std::dynamic_pointer_cast<FileObject>(object);
+        if (!f || f->node.get() != node || f->stream.get() != stream)
+            continue;
+        if ((WantsRead(access) && !(f->share & FILE_SHARE_READ)) ||
+            (WantsWrite(access) && !(f->share & FILE_SHARE_WRITE)) ||
+            (WantsDelete(access) && !(f->share & FILE_SHARE_DELETE)) ||
+            (WantsRead(f->access) && !(share & FILE_SHARE_READ)) ||
+            (WantsWrite(f->access) && !(share & FILE_SHARE_WRITE)) ||
+            (WantsDelete(f->access) && !(share & FILE_SHARE_DELETE)))
+            return true;
+    }
+    return false;
+}
+
+std::shared_ptr<FileObject> FileFromHandle(HANDLE h)
+{
+    return LookupAs<FileObject>(h);
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                     LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                                     DWORD dwFlagsAndAttributes, HANDLE)
+{
+    WINSIM_ENTER("CreateFileW", ToU16(lpFileName), INVALID_HANDLE_VALUE);
+    if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
+        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    ResolvedPath r = Resolve(lpFileName);
+    if (r.error != 0)
+        return Fail(r.error, INVALID_HANDLE_VALUE);
+    if (r.volumeDevice)
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);  // opening a volume needs administrators
+
+    const DWORD disposition = dwCreationDisposition;
+    const bool mayCreate = disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
+    bool existed = true;
+    std::shared_ptr<Node> node = r.node;
+
+    if (!node) {
+        if (r.missing == ERROR_PATH_NOT_FOUND)
+            return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (!mayCreate)
+            return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (r.trailingSlash)
+            return Fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
+        if (r.parent->denyAccess)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        node = NewChild(*r.parent, r.components.back(), false);
+        node->attributes = (dwFlagsAndAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE;
+        r.parent->written = Now();
+        existed = false;
+    } else if (node->denyAccess) {
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    }
+
+    auto object = std::make_shared<FileObject>();
+    object->node = node;
+    object->driveLetter = r.volume->letter;
+    object->access = dwDesiredAccess;
+    object->share = dwShareMode;
+    object->flags = dwFlagsAndAttributes;
+
+    if (node->directory && !r.hasStream) {
+        // A directory is opened only with backup semantics, and never as a file
+        // to be created, overwritten or read as data.
+        if (r.explicitUnnamed || !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        if (disposition == CREATE_NEW)
+            return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
+        if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        if (SharingConflict(node.get(), nullptr, dwDesiredAccess, dwShareMode))
+            return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
+        HANDLE h = Insert(object);
+        SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+        return h;
+    }
+    if (!node->directory && r.trailingSlash)
+        return Fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
+
+    const bool readOnly = (node->attributes & FILE_ATTRIBUTE_READONLY) && !node->directory;
+    std::shared_ptr<Stream> stream = r.hasStream ? node->FindNamed(r.streamName) : node->data;
+    bool streamExisted = existed && stream != nullptr;
+    if (!stream) {
+        if (!mayCreate)
+            return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (readOnly)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    } else if (streamExisted) {
+        if (disposition == CREATE_NEW)
+            return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
+        if (readOnly && (WantsWrite(dwDesiredAccess) || disposition == CREATE_ALWAYS ||
+                         disposition == TRUNCATE_EXISTING || (dwFlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE)))
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        // Overwriting a hidden or system file must repeat those attributes.
+        if (disposition == CREATE_ALWAYS && !r.hasStream &&
+            (((node->attributes & FILE_ATTRIBUTE_HIDDEN) && !(dwFlagsAndAttributes & FILE_ATTRIBUTE_HIDDEN)) ||
+             ((node->attributes & FILE_ATTRIBUTE_SYSTEM) && !(dwFlagsAndAttributes & FILE_ATTRIBUTE_SYSTEM))))
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        if (SharingConflict(node.get(), stream.get(), dwDesiredAccess, dwShareMode))
+            return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
+    }
+    if (!stream) {
+        stream = std::make_shared<Stream>();
+        stream->name = r.streamName;
+        node->named.push_back(stream);
+    }
+    object->stream = stream;
+
+    if (streamExisted && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) {
+        stream->data.Resize(0);
+        node->written = Now();
+        if (disposition == CREATE_ALWAYS && !r.hasStream)
+            node->attributes = (dwFlagsAndAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) |
+                               FILE_ATTRIBUTE_ARCHIVE;
+    }
+    HANDLE h = Insert(object);
+    SetLastError(streamExisted && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+                     ? ERROR_ALREADY_EXISTS
+                     : ERROR_SUCCESS);
+    return h;
+}
+
+extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                LPDWORD lpNumberOfBytesRead, void*)
+{
+    WINSIM_ENTER("ReadFile", {}, FALSE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!lpNumberOfBytesRead)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    *lpNumberOfBytesRead = 0;
+    if (!f->stream)
+        return Fail(ERROR_INVALID_FUNCTION, FALSE);
+    if (!f->CanRead())
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    std::uint64_t size = f->stream->data.Size();
+    std::uint64_t available = f->position < size ? size - f->position : 0;
+    DWORD n = static_cast<DWORD>(std::min<std::uint64_t>(available, nNumberOfBytesToRead));
+    f->stream->data.Read(f->position, lpBuffer, n);
+    f->position += n;
+    *lpNumberOfBytesRead = n;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                 LPDWORD lpNumberOfBytesWritten, void*)
+{
+    WINSIM_ENTER("WriteFile", {}, FALSE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!lpNumberOfBytesWritten)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    *lpNumberOfBytesWritten = 0;
+    if (!f->stream)
+        return Fail(ERROR_INVALID_FUNCTION, FALSE);
+    if (!f->CanWrite())
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    f->stream->data.Write(f->position, lpBuffer, nNumberOfBytesToWrite);
+    f->position += nNumberOfBytesToWrite;
+    f->node->written = Now();
+    *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
+}
+
+extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
+{
+    WINSIM_ENTER("GetFileSize", {}, INVALID_FILE_SIZE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
+    std::uint64_t size = f->stream ? f->stream->data.Size() : 0;
+    if (lpFileSizeHigh)
+        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+    DWORD low = static_cast<DWORD>(size);
+    // A size whose low part looks like the failure value is told apart by a
+    // last error of 0; any other success leaves the last error untouched.
+    if (low == INVALID_FILE_SIZE)
+        SetLastError(ERROR_SUCCESS);
+    return low;
+}
+
+extern "C" BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
+{
+    WINSIM_ENTER("GetFileSizeEx", {}, FALSE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!lpFileSize)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    lpFileSize->QuadPart = f->stream ? static_cast<LONGLONG>(f->stream->data.Size()) : 0;
+    return TRUE;
+}
+
+extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
+{
+    WINSIM_ENTER("GetFileAttributesW", ToU16(lpFileName), INVALID_FILE_ATTRIBUTES);
+    ResolvedPath r = Resolve(lpFileName);
+    if (r.error != 0)
+        return Fail(r.error, INVALID_FILE_ATTRIBUTES);
+    if (r.volumeDevice)
+        return Fail(ERROR_INVALID_PARAMETER, INVALID_FILE_ATTRIBUTES);
+    if (!r.node)
+        return Fail(r.missing, INVALID_FILE_ATTRIBUTES);
+    if (!r.node->directory && r.trailingSlash)
+        return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+    if (r.hasStream && !r.node->FindNamed(r.streamName))
+        return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    if (r.explicitUnnamed && r.node->directory)
+        return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    return r.node->EffectiveAttributes();
+}
+
+extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES)
+{
+    WINSIM_ENTER("CreateDirectoryW", ToU16(lpPathName), FALSE);
+    ResolvedPath r = Resolve(lpPathName);
+    if (r.error != 0)
+        return Fail(r.error, FALSE);
+    if (r.hasStream || r.explicitUnnamed)
+        return Fail(ERROR_INVALID_NAME, FALSE);
+    if (r.volumeDevice || r.IsRoot())
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (r.node)
+        return Fail(ERROR_ALREADY_EXISTS, FALSE);
+    if (r.missing == ERROR_PATH_NOT_FOUND)
+        return Fail(ERROR_PATH_NOT_FOUND, FALSE);
+    if (r.parent->denyAccess)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    NewChild(*r.parent, r.components.back(), true);
+    r.parent->written = Now();
+    return TRUE;
+}

@@ -1,0 +1,16 @@
+// The last-error value belongs to the calling thread, as in the TEB on Windows.
+#include <windows.h>
+
+namespace {
+thread_local DWORD lastError = 0;
+}
+
+extern "C" DWORD WINAPI GetLastError()
+{
+    return lastError;
+}
+
+extern "C" void WINAPI SetLastError(DWORD dwErrCode)
+{
+    lastError = dwErrCode;
+}

@@ -1,0 +1,44 @@
+// Files and directories on a simulated NTFS volume.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content.h"
+
+namespace winsim::detail {
+
+struct Stream {
+    std::u16string name;  // as created; empty for the unnamed data stream
+    Content data;
+};
+
+struct Node {
+    std::u16string name;       // empty for a volume root
+    std::u16string shortName;  // 8.3 alias, empty when none
+    bool directory = false;
+    DWORD attributes = 0;      // without FILE_ATTRIBUTE_DIRECTORY; see EffectiveAttributes
+    FILETIME created{}, accessed{}, written{};
+    bool denyAccess = false;
+    Node* parent = nullptr;    // null for a volume root
+    // Directory entries by upper-case name. NTFS returns a directory's entries in
+    // this (upcased binary) order.
+    std::map<std::u16string, std::shared_ptr<Node>> children;
+    // The unnamed data stream of a file (a directory has none).
+    std::shared_ptr<Stream> data;
+    // Named data streams, in creation order, for files and directories alike.
+    std::vector<std::shared_ptr<Stream>> named;
+
+    std::shared_ptr<Stream> FindNamed(std::u16string_view name) const;
+    // What GetFileAttributesW reports: FILE_ATTRIBUTE_NORMAL alone for a file
+    // without other attributes, the directory bit for a directory.
+    DWORD EffectiveAttributes() const;
+    // The full local path, for messages and the call log.
+    std::u16string Path(WCHAR driveLetter) const;
+};
+
+}  // namespace winsim::detail

@@ -1,0 +1,257 @@
+#include "pathname.h"
+
+namespace winsim::detail {
+
+std::u16string ToU16(const WCHAR* s)
+{
+    return s ? std::u16string(s) : std::u16string();
+}
+
+namespace {
+
+bool IsLetter(WCHAR c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+// NTFS refuses these in a name; the colon is dealt with separately because it
+// introduces a stream.
+bool InvalidNameChar(WCHAR c, bool allowWildcards)
+{
+    if (c < 0x20)
+        return true;
+    switch (c) {
+    case u'<': case u'>': case u'"': case u'/': case u'|':
+        return true;
+    case u'?': case u'*':
+        return !allowWildcards;
+    default:
+        return false;
+    }
+}
+
+std::vector<std::u16string> Split(std::u16string_view s)
+{
+    std::vector<std::u16string> parts;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= s.size(); ++i) {
+        if (i == s.size() || s[i] == u'\\') {
+            parts.emplace_back(s.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
+// Win32 drops trailing dots and spaces of a component of an ordinary path.
+std::u16string StripTrailingDotsAndSpaces(std::u16string s)
+{
+    if (s == u"." || s == u"..")
+        return s;
+    while (!s.empty() && (s.back() == u'.' || s.back() == u' '))
+        s.pop_back();
+    return s;
+}
+
+// The absolute form of an ordinary (not "\\?\") path: "X:" followed by
+// "\component" pieces, relative forms completed from the current directory.
+std::optional<std::u16string> MakeAbsolute(std::u16string p, DWORD& error)
+{
+    for (auto& c : p)
+        if (c == u'/')
+            c = u'\\';
+    const std::u16string& cwd = TheWorld().process.currentDirectory;
+    if (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\') {
+        if (p.size() >= 4 && (p[2] == u'.' || p[2] == u'?') && p[3] == u'\\')
+            error = ERROR_FILE_NOT_FOUND;  // devices other than volumes are not modelled
+        else
+            error = ERROR_BAD_NETPATH;  // no network in this world
+        return std::nullopt;
+    }
+    if (p.size() >= 2 && IsLetter(p[0]) && p[1] == u':') {
+        if (p.size() >= 3 && p[2] == u'\\')
+            return p;
+        // "X:rest" is relative to the current directory of that drive; only the
+        // process's own current directory is modelled, other drives use their root.
+        std::u16string rest = p.substr(2);
+        if (!cwd.empty() && EqualsNoCase(cwd.substr(0, 1), p.substr(0, 1)))
+            return cwd + u"\\" + rest;
+        return p.substr(0, 2) + u"\\" + rest;
+    }
+    if (!p.empty() && p[0] == u'\\')
+        return cwd.substr(0, 2) + p;
+    return cwd + u"\\" + p;
+}
+
+bool SplitStream(std::u16string& last, ResolvedPath& r)
+{
+    auto colon = last.find(u':');
+    if (colon == std::u16string::npos)
+        return true;
+    std::u16string spec = last.substr(colon + 1);
+    last.resize(colon);
+    std::u16string name = spec, type;
+    auto second = spec.find(u':');
+    if (second != std::u16string::npos) {
+        name = spec.substr(0, second);
+        type = spec.substr(second + 1);
+        if (type.find(u':') != std::u16string::npos)
+            return false;
+        // Only data streams can be opened by name; the other attribute types of
+        // the backup format ("::$EA_DATA", "::") are not files.
+        if (!EqualsNoCase(type, u"$DATA"))
+            return false;
+    }
+    for (WCHAR c : name)
+        if (c == u'\\' || c == u'/' || c < 0x20)
+            return false;
+    if (name.empty()) {
+        if (type.empty())
+            return false;  // "file:" names nothing
+        r.explicitUnnamed = true;
+        return true;
+    }
+    r.hasStream = true;
+    r.streamName = name;
+    return true;
+}
+
+}  // namespace
+
+std::u16string ResolvedPath::LocalPath() const
+{
+    std::u16string s;
+    if (volume)
+        s += volume->letter;
+    s += u':';
+    if (components.empty())
+        s += u'\\';
+    for (const auto& c : components)
+        s += u'\\' + c;
+    return s;
+}
+
+ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
+{
+    ResolvedPath r;
+    std::u16string p = ToU16(path);
+    if (p.empty()) {
+        r.error = ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    bool verbatim = p.rfind(u"\\\\?\\", 0) == 0;
+    std::u16string absolute;
+    if (verbatim) {
+        absolute = p.substr(4);
+        if (absolute.size() < 2 || !IsLetter(absolute[0]) || absolute[1] != u':') {
+            r.error = ERROR_FILE_NOT_FOUND;  // UNC\ and device names are not modelled
+            return r;
+        }
+        if (absolute.size() == 2)
+            r.volumeDevice = true;
+        else if (absolute[2] != u'\\') {
+            r.error = ERROR_INVALID_NAME;
+            return r;
+        }
+    } else {
+        auto made = MakeAbsolute(p, r.error);
+        if (!made)
+            return r;
+        absolute = *made;
+    }
+
+    auto vol = TheWorld().volumes.find(Upcase(absolute[0]));
+    if (vol == TheWorld().volumes.end()) {
+        r.error = ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    r.volume = &vol->second;
+    if (r.volumeDevice)
+        return r;
+
+    std::u16string rest = absolute.substr(3);
+    r.trailingSlash = !rest.empty() && rest.back() == u'\\';
+    std::vector<std::u16string> parts = rest.empty() ? std::vector<std::u16string>{} : Split(rest);
+    if (r.trailingSlash)
+        parts.pop_back();
+
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::u16string part = parts[i];
+        bool last = i + 1 == parts.size();
+        if (verbatim) {
+            // "\\?\" turns off all parsing: "." and ".." and empty components are
+            // names NTFS refuses.
+            if (part.empty() || part == u"." || part == u"..") {
+                r.error = ERROR_INVALID_NAME;
+                return r;
+            }
+        } else {
+            if (part.empty() || part == u".")
+                continue;
+            if (part == u"..") {
+                if (!r.components.empty())
+                    r.components.pop_back();
+                continue;
+            }
+        }
+        if (last && !SplitStream(part, r)) {
+            r.error = ERROR_INVALID_NAME;
+            return r;
+        }
+        if (!verbatim)
+            part = StripTrailingDotsAndSpaces(part);
+        if (part.empty()) {
+            if (last && (r.hasStream || r.explicitUnnamed) && r.components.empty()) {
+                r.error = ERROR_INVALID_NAME;  // "C:\:name" has no file to hold the stream
+                return r;
+            }
+            continue;
+        }
+        for (WCHAR c : part) {
+            if (c == u':' || InvalidNameChar(c, last && allowWildcardsInLast)) {
+                r.error = ERROR_INVALID_NAME;
+                return r;
+            }
+        }
+        r.components.push_back(part);
+    }
+    if (!r.components.empty() && (r.hasStream || r.explicitUnnamed) && r.trailingSlash) {
+        r.error = ERROR_INVALID_NAME;
+        return r;
+    }
+
+    // The walk.
+    std::shared_ptr<Node> cur = r.volume->root;
+    for (std::size_t i = 0; i < r.components.size(); ++i) {
+        bool last = i + 1 == r.components.size();
+        if (!cur->directory) {
+            r.missing = ERROR_PATH_NOT_FOUND;
+            return r;
+        }
+        std::shared_ptr<Node> next;
+        auto it = cur->children.find(Upcase(r.components[i]));
+        if (it != cur->children.end()) {
+            next = it->second;
+        } else {
+            for (const auto& [key, child] : cur->children)
+                if (!child->shortName.empty() && EqualsNoCase(child->shortName, r.components[i]))
+                    next = child;
+        }
+        if (!next) {
+            if (last) {
+                r.parent = cur;
+                r.missing = ERROR_FILE_NOT_FOUND;
+            } else {
+                r.missing = ERROR_PATH_NOT_FOUND;
+            }
+            return r;
+        }
+        if (last)
+            r.parent = cur;
+        cur = next;
+    }
+    r.node = cur;
+    return r;
+}
+
+}  // namespace winsim::detail
