@@ -72,5 +72,13 @@ struct KernelHandleTraits {
     static bool Close(Type h) { return CloseHandle(h) != FALSE; }
 };
 
+// Directory searches from FindFirstFileW: closed by FindClose, not CloseHandle.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Type h) { return FindClose(h) != FALSE; }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
+using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;

@@ -259,3 +259,25 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTE
     r.parent->written = Now();
     return TRUE;
 }
+
+extern "C" BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes)
+{
+    WINSIM_ENTER("SetFileAttributesW", ToU16(lpFileName), FALSE);
+    ResolvedPath r = Resolve(lpFileName);
+    if (r.error != 0)
+        return Fail(r.error, FALSE);
+    if (r.volumeDevice)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!r.node)
+        return Fail(r.missing, FALSE);
+    if (r.hasStream && !r.node->FindNamed(r.streamName))
+        return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    if (r.node->denyAccess)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    // Only these bits can be set; the directory, reparse, sparse, compressed and
+    // encrypted bits belong to other calls. NORMAL alone clears the rest.
+    DWORD keep = r.node->attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE |
+                                       FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED);
+    r.node->attributes = keep | (dwFileAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL);
+    return TRUE;
+}

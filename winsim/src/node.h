@@ -24,6 +24,12 @@ struct Node {
     DWORD attributes = 0;      // without FILE_ATTRIBUTE_DIRECTORY; see EffectiveAttributes
     FILETIME created{}, accessed{}, written{};
     bool denyAccess = false;
+    // A reparse point (FILE_ATTRIBUTE_REPARSE_POINT): a junction or directory
+    // symbolic link on a directory, a symbolic link on a file. Path walks
+    // follow a directory link to its target, as NTFS does; the link itself is
+    // what RemoveDirectoryW and FindFirstFileW on its parent see.
+    DWORD reparseTag = 0;
+    std::u16string reparseTarget;  // absolute local path
     Node* parent = nullptr;    // null for a volume root
     // Directory entries by upper-case name. NTFS returns a directory's entries in
     // this (upcased binary) order.

@@ -224,7 +224,9 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
     std::shared_ptr<Node> cur = r.volume->root;
     for (std::size_t i = 0; i < r.components.size(); ++i) {
         bool last = i + 1 == r.components.size();
-        if (!cur->directory) {
+        if (i > 0)
+            cur = FollowLink(cur);
+        if (!cur || !cur->directory) {
             r.missing = ERROR_PATH_NOT_FOUND;
             return r;
         }
@@ -252,6 +254,14 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
     }
     r.node = cur;
     return r;
+}
+
+std::shared_ptr<Node> FollowLink(const std::shared_ptr<Node>& node)
+{
+    if (!node->directory || node->reparseTarget.empty())
+        return node;
+    ResolvedPath target = Resolve(node->reparseTarget.c_str());
+    return target.error == 0 ? target.node : nullptr;
 }
 
 }  // namespace winsim::detail

@@ -37,4 +37,8 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast = false);
 
 std::u16string ToU16(const WCHAR* s);
 
+// The directory a directory link leads to (the node itself when it is no
+// link, null when the target is gone).
+std::shared_ptr<Node> FollowLink(const std::shared_ptr<Node>& node);
+
 }  // namespace winsim::detail

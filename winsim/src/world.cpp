@@ -233,6 +233,16 @@ void AddPatternFile(std::u16string_view path, std::uint64_t size, std::uint32_t 
     MakeFile(path)->data->data = Content::Pattern(size, seed);
 }
 
+void AddJunction(std::u16string_view path, std::u16string_view target)
+{
+    WorldLock lock(WorldMutex());
+    MustFind(target);
+    auto node = MakeDirectories(path);
+    node->attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    node->reparseTag = IO_REPARSE_TAG_MOUNT_POINT;
+    node->reparseTarget = std::u16string(target);
+}
+
 void AddStream(std::u16string_view path, std::u16string_view streamName, std::string_view contents)
 {
     WorldLock lock(WorldMutex());

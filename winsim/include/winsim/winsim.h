@@ -35,6 +35,9 @@ void AddFile(std::u16string_view path, std::string_view contents = {},
 // A file of any size whose bytes are a deterministic pattern (PatternByte) and are
 // never materialised: a 5 GiB file costs no memory until bytes are written to it.
 void AddPatternFile(std::u16string_view path, std::uint64_t size, std::uint32_t seed = 1);
+// A junction (mount point) at path, a new directory entry that leads to the
+// existing directory target. Walks through it reach the target's entries.
+void AddJunction(std::u16string_view path, std::u16string_view target);
 // A named data stream on an existing file or directory; name without colons.
 void AddStream(std::u16string_view path, std::u16string_view streamName, std::string_view contents);
 // The byte at an offset of a pattern file made with the given seed.

@@ -1,0 +1,4 @@
+// Deleting and changing entries: DeleteFileW, RemoveDirectoryW, SetFileAttributesW, FormatMessageW.
+#pragma once
+
+#include "win/types.h"

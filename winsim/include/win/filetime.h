@@ -1,0 +1,4 @@
+// File times: SetFileTime, GetFileTime, SystemTimeToFileTime, FileTimeToSystemTime, the clock.
+#pragma once
+
+#include "win/types.h"

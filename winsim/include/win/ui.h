@@ -1,0 +1,4 @@
+// Windows, dialogs and message boxes.
+#pragma once
+
+#include "win/types.h"
