@@ -18,6 +18,7 @@
 #include "win/mapping.h"
 #include "win/fileops.h"
 #include "win/filetime.h"
+#include "win/clock.h"
 #include "win/shellexec.h"
 #include "win/ui.h"
 #include "win/icons.h"

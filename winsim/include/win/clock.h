@@ -1,0 +1,4 @@
+// The clock: GetLocalTime, GetSystemTime.
+#pragma once
+
+#include "win/types.h"
