@@ -60,3 +60,8 @@ std::string U8(std::u16string_view s)
 {
     return winsim::Narrow(s);
 }
+
+std::u16string U16(std::string_view ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}

@@ -46,3 +46,5 @@ protected:
 
 // Test output: UTF-16 as UTF-8.
 std::string U8(std::u16string_view s);
+// ASCII text as UTF-16.
+std::u16string U16(std::string_view ascii);

@@ -20,11 +20,20 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 // The sharing check of an open against every handle already open on the same
 // file (or, for a named stream, the same stream: NTFS keeps share access per
 // stream).
+bool TakesPartInSharing(DWORD access)
+{
+    return WantsRead(access) || WantsWrite(access) || WantsDelete(access);
+}
+
+// An open that asks for none of reading, writing or deleting (only attributes)
+// neither is checked nor restricts others, as the I/O manager's share check.
 bool SharingConflict(const Node* node, const Stream* stream, DWORD access, DWORD share)
 {
+    if (!TakesPartInSharing(access))
+        return false;
     for (const auto& object : AllObjects()) {
         auto f = std::dynamic_pointer_cast<FileObject>(object);
-        if (!f || f->node.get() != node || f->stream.get() != stream)
+        if (!f || f->node.get() != node || f->stream.get() != stream || !TakesPartInSharing(f->access))
             continue;
         if ((WantsRead(access) && !(f->share & FILE_SHARE_READ)) ||
             (WantsWrite(access) && !(f->share & FILE_SHARE_WRITE)) ||
