@@ -82,3 +82,58 @@ struct FindHandleTraits {
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
+
+// Blocks of the process heap (HeapAlloc on GetProcessHeap).
+struct ProcessHeapBlockTraits {
+    using Type = void*;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type p) { return HeapFree(GetProcessHeap(), 0, p) != FALSE; }
+};
+
+using UniqueHeapBlock = UniqueResource<ProcessHeapBlockTraits>;
+
+// The read context of BackupRead: the first read allocates it, BackupRead and
+// BackupSeek update it through its address, and only a final read with bAbort
+// TRUE releases it (closing the file handle does not).
+class UniqueBackupContext {
+public:
+    UniqueBackupContext() = default;
+    UniqueBackupContext(const UniqueBackupContext&) = delete;
+    UniqueBackupContext& operator=(const UniqueBackupContext&) = delete;
+    UniqueBackupContext(UniqueBackupContext&& other) noexcept : context_(std::exchange(other.context_, nullptr)) {}
+    UniqueBackupContext& operator=(UniqueBackupContext&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            context_ = std::exchange(other.context_, nullptr);
+        }
+        return *this;
+    }
+    ~UniqueBackupContext() { Reset(); }
+
+    LPVOID Get() const { return context_; }
+    bool Valid() const { return context_ != nullptr; }
+    // For the calls that allocate or advance the context.
+    LPVOID* Address() { return &context_; }
+
+    void Reset()
+    {
+        DWORD error = GetLastError();
+        Close();
+        SetLastError(error);
+    }
+
+    // Releases the context and reports the abort read's own result; true when
+    // there was nothing to release.
+    bool Close()
+    {
+        if (!context_)
+            return true;
+        LPVOID context = std::exchange(context_, nullptr);
+        DWORD bytesRead = 0;
+        return BackupRead(nullptr, nullptr, 0, &bytesRead, TRUE, FALSE, &context) != FALSE;
+    }
+
+private:
+    LPVOID context_ = nullptr;
+};

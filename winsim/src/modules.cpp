@@ -42,6 +42,7 @@ const std::vector<Export>& Exports()
     static const std::vector<Export> exports = {
         {"advapi32.dll", "AdjustTokenPrivileges", AsFarProc(&AdjustTokenPrivileges)},
         {"kernel32.dll", "GetLongPathNameW", AsFarProc(&GetLongPathNameW)},
+        {"kernel32.dll", "BackupSeek", AsFarProc(&BackupSeek)},
     };
     return exports;
 }

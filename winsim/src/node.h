@@ -45,6 +45,20 @@ struct Node {
     DWORD EffectiveAttributes() const;
     // The full local path, for messages and the call log.
     std::u16string Path(WCHAR driveLetter) const;
+
+    // The streams of the backup format that are no data streams (BackupRead).
+    // The security descriptor and the reparse data come from the entry itself.
+    std::uint64_t eaSize = 0;  // BACKUP_EA_DATA body; 0: no extended attributes
+    bool hasObjectId = false;  // BACKUP_OBJECT_ID, 64 bytes
+    struct BackupExtra {
+        DWORD id;
+        DWORD attributes;
+        std::vector<std::uint8_t> name;  // the bytes that follow the header
+        DWORD nameBytes;                 // the name length the header announces
+        std::uint64_t size;              // the body: a pattern, never materialised
+    };
+    // Further streams of any identifier, reported after all the others.
+    std::vector<BackupExtra> backupExtras;
 };
 
 }  // namespace winsim::detail

@@ -91,6 +91,36 @@ std::size_t CountCalls(std::string_view function);
 // A test that ends with anything here has leaked.
 std::vector<std::string> Leaks();
 
+// ---------------------------------------------------------------- backup streams
+// What BackupRead reports for a file or directory, in Windows' order: the
+// security descriptor (when the caller asks for security and the backup
+// privilege is enabled), EA data, the unnamed data stream (files only, also
+// when empty), the named streams in creation order, the object identifier, the
+// reparse data of a junction, then the streams added with AddBackupStream.
+void SetEaData(std::u16string_view path, std::uint64_t size);
+void SetObjectId(std::u16string_view path);
+// A named data stream of any size whose bytes are a pattern, never materialised.
+void AddPatternStream(std::u16string_view path, std::u16string_view streamName, std::uint64_t size,
+                      std::uint32_t seed = 1);
+struct BackupStreamSpec {
+    DWORD id = 0;
+    DWORD attributes = 0;
+    std::u16string name;
+    std::uint64_t size = 0;
+    // The name length the header announces, when it differs from the name's
+    // UTF-16 bytes: the bytes are cut or padded with zeros to it, so odd
+    // lengths can be made. A length beyond what follows is a corrupt header:
+    // BackupRead delivers the bytes the stream really holds.
+    std::optional<DWORD> nameBytes;
+};
+// A further stream of any identifier (kinds NTFS has no object for here, and
+// identifiers of 10 and more), after all the others.
+void AddBackupStream(std::u16string_view path, const BackupStreamSpec& spec);
+// Bytes BackupRead has delivered (headers, names and bodies alike) since the
+// last ResetBackupCounters.
+std::uint64_t BackupBytesRead();
+void ResetBackupCounters();
+
 // UTF-8 for messages in test output.
 std::string Narrow(std::u16string_view text);
 

@@ -1,0 +1,16 @@
+// What each kind of backup stream is shown as in the host's listing.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/text.h"
+#include "streams/stream_finder.h"
+
+// The entry name of a stream that comes without a name of its own: "::$DATA"
+// for the unnamed data stream, "::$SECURITY_DESCRIPTOR" and the others for the
+// special streams, "::" for kind 0 and for identifiers without a kind.
+WStringView UnnamedStreamEntryName(TStreamId id);
+
+// Fills the host's record for the stream the cursor stands on: attributes,
+// size and entry name. The caller zero-fills the record and sets the times.
+void StreamToFindData(WIN32_FIND_DATAW& FindData, const TFindStreamData& Data);
