@@ -86,6 +86,15 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
         existed = false;
     } else if (node->denyAccess) {
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    } else if (!node->directory && node->reparseTag == IO_REPARSE_TAG_SYMLINK &&
+               !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        // A symbolic link to a file is followed unless the link itself is asked for.
+        ResolvedPath target = Resolve(node->reparseTarget.c_str());
+        if (target.error != 0 || !target.node)
+            return Fail(target.error != 0 ? target.error : target.missing, INVALID_HANDLE_VALUE);
+        if (target.node->denyAccess)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        node = target.node;
     }
 
     auto object = std::make_shared<FileObject>();
@@ -281,8 +290,15 @@ extern "C" BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttrib
         return Fail(r.missing, FALSE);
     if (r.hasStream && !r.node->FindNamed(r.streamName))
         return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    if (!r.node->directory && r.trailingSlash)
+        return Fail(ERROR_INVALID_NAME, FALSE);
     if (r.node->denyAccess)
         return Fail(ERROR_ACCESS_DENIED, FALSE);
+    // The file system refuses the directory bit on a file and a temporary
+    // directory; every other unknown bit is dropped without a word.
+    if ((!r.node->directory && (dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ||
+        (r.node->directory && (dwFileAttributes & FILE_ATTRIBUTE_TEMPORARY)))
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     // Only these bits can be set; the directory, reparse, sparse, compressed and
     // encrypted bits belong to other calls. NORMAL alone clears the rest.
     DWORD keep = r.node->attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE |

@@ -35,6 +35,7 @@ struct Export {
     const char* module;
     const char* function;
     FARPROC address;
+    DWORD sinceMajor = 0;  // the first Windows major version whose DLL exports it
 };
 
 const std::vector<Export>& Exports()
@@ -43,6 +44,7 @@ const std::vector<Export>& Exports()
         {"advapi32.dll", "AdjustTokenPrivileges", AsFarProc(&AdjustTokenPrivileges)},
         {"kernel32.dll", "GetLongPathNameW", AsFarProc(&GetLongPathNameW)},
         {"kernel32.dll", "BackupSeek", AsFarProc(&BackupSeek)},
+        {"comctl32.dll", "LoadIconWithScaleDown", AsFarProc(&LoadIconWithScaleDown), 6},
     };
     return exports;
 }
@@ -108,7 +110,8 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     if (TheWorld().process.hiddenExports.count({m->name, lpProcName}))
         return Fail(ERROR_PROC_NOT_FOUND, FARPROC{});
     for (const auto& e : Exports())
-        if (std::strcmp(e.module, m->name) == 0 && std::strcmp(e.function, lpProcName) == 0)
+        if (std::strcmp(e.module, m->name) == 0 && std::strcmp(e.function, lpProcName) == 0 &&
+            TheWorld().process.major >= e.sinceMajor)
             return e.address;
     return Fail(ERROR_PROC_NOT_FOUND, FARPROC{});
 }

@@ -54,6 +54,7 @@ struct ProcessModel {
     DWORD major = 6, minor = 1, build = 7601;
     UINT ansiCodePage = 1252;
     std::set<std::pair<std::string, std::string>> hiddenExports;  // (lower module, function)
+    std::map<std::u16string, std::vector<int>> iconResources;     // upper-case name -> image edges
 };
 
 struct World {

@@ -243,6 +243,15 @@ void AddJunction(std::u16string_view path, std::u16string_view target)
     node->reparseTarget = std::u16string(target);
 }
 
+void AddFileSymlink(std::u16string_view path, std::u16string_view target)
+{
+    WorldLock lock(WorldMutex());
+    auto node = MakeFile(path);
+    node->attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    node->reparseTag = IO_REPARSE_TAG_SYMLINK;
+    node->reparseTarget = std::u16string(target);
+}
+
 void AddStream(std::u16string_view path, std::u16string_view streamName, std::string_view contents)
 {
     WorldLock lock(WorldMutex());

@@ -56,6 +56,19 @@ void DenyAccess(std::u16string_view path);
 // GetLongPathNameW and accepted by every path lookup.
 void SetShortName(std::u16string_view path, std::u16string_view shortName);
 
+// A symbolic link to a file at path (a new entry with a reparse point of tag
+// IO_REPARSE_TAG_SYMLINK). Opening it reaches the target; the target need not exist.
+void AddFileSymlink(std::u16string_view path, std::u16string_view target);
+
+// The three times of an existing entry.
+struct EntryTimes {
+    FILETIME creation;
+    FILETIME lastAccess;
+    FILETIME lastWrite;
+};
+EntryTimes Times(std::u16string_view path);
+void SetTimes(std::u16string_view path, const EntryTimes& times);
+
 // ---------------------------------------------------------------- the process
 // The plugin's own module handle, as DllMain would receive it.
 HMODULE PluginModule();
@@ -70,6 +83,20 @@ void SetPlatform(DWORD platformId, DWORD major = 6, DWORD minor = 1, DWORD build
 void SetAnsiCodePage(UINT codePage);
 // Makes GetProcAddress fail for one export, as on a system that lacks it.
 void HideExport(std::string_view module, std::string_view function);
+
+// ---------------------------------------------------------------- icons
+// An icon group resource of the plugin module with one image per edge length
+// (16 and 32 for the plugin's own icons), as its resource script builds it.
+void AddIconResource(std::u16string_view name, std::vector<int> edges);
+// What an icon handle stands for, while it has not been destroyed.
+struct IconInfo {
+    std::string loader;     // the call that made it: "LoadIconWithScaleDown", "LoadImageW", "SHGetFileInfoW"
+    std::u16string origin;  // the resource name, or the full path the shell gave the icon for
+    int width = 0;
+    int height = 0;
+    int imageEdge = 0;      // the resource image it was drawn from; 0 for the shell's icons
+};
+std::optional<IconInfo> DescribeIcon(HICON icon);
 
 // ---------------------------------------------------------------- faults
 // The nth call (1 = the next one) of the named function from now on fails with
