@@ -137,3 +137,13 @@ public:
 private:
     LPVOID context_ = nullptr;
 };
+
+// Icons from LoadIconWithScaleDown, LoadImageW and SHGetFileInfoW: DestroyIcon.
+// An icon handed to the host is released from its owner, and the host destroys it.
+struct IconTraits {
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type h) { return DestroyIcon(h) != FALSE; }
+};
+
+using UniqueIcon = UniqueResource<IconTraits>;
