@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 ./build.sh
 
 need=()
-for pkg in cmake make g++ libgtest-dev libgmock-dev; do
+for pkg in cmake make g++ libgtest-dev libgmock-dev python3; do
     dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
