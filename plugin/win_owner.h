@@ -147,3 +147,31 @@ struct IconTraits {
 };
 
 using UniqueIcon = UniqueResource<IconTraits>;
+
+// File mappings from CreateFileMappingW: null on failure, closed by CloseHandle.
+using UniqueMapping = UniqueResource<KernelHandleTraits>;
+
+// Views from MapViewOfFile: null on failure, released by UnmapViewOfFile.
+struct ViewTraits {
+    using Type = void*;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type view) { return UnmapViewOfFile(view) != FALSE; }
+};
+using UniqueView = UniqueResource<ViewTraits>;
+
+// Buffers the system allocated for the caller (FormatMessageW's
+// FORMAT_MESSAGE_ALLOCATE_BUFFER): LocalFree returns null on success.
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type block) { return LocalFree(block) == nullptr; }
+};
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+// Registrations of AddVectoredExceptionHandler.
+struct VectoredHandlerTraits {
+    using Type = PVOID;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type handler) { return RemoveVectoredExceptionHandler(handler) != 0; }
+};
+using UniqueVectoredHandler = UniqueResource<VectoredHandlerTraits>;

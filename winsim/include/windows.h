@@ -16,6 +16,7 @@
 #include "win/volume.h"
 #include "win/backup.h"
 #include "win/mapping.h"
+#include "win/exceptions.h"
 #include "win/fileops.h"
 #include "win/filetime.h"
 #include "win/clock.h"

@@ -28,6 +28,7 @@ Content Content::Pattern(std::uint64_t size, std::uint32_t seed)
 void Content::Assign(std::string_view bytes)
 {
     pages_.clear();
+    patternPages_.clear();
     size_ = 0;
     patternLimit_ = 0;
     Write(0, bytes.data(), bytes.size());
@@ -40,7 +41,17 @@ void Content::Resize(std::uint64_t size)
         // later extension reads zeros as NTFS guarantees.
         auto first = pages_.lower_bound((size + kPage - 1) / kPage);
         pages_.erase(first, pages_.end());
+        patternPages_.erase(patternPages_.lower_bound((size + kPage - 1) / kPage), patternPages_.end());
         if (size % kPage != 0) {
+            // A pattern page cut in the middle becomes explicit bytes.
+            auto pattern = patternPages_.find(size / kPage);
+            if (pattern != patternPages_.end()) {
+                std::vector<std::uint8_t> bytes(kPage);
+                for (std::size_t i = 0; i < kPage; ++i)
+                    bytes[i] = PatternByteAt(pattern->second, pattern->first * kPage + i);
+                pages_[pattern->first] = std::move(bytes);
+                patternPages_.erase(pattern);
+            }
             auto it = pages_.find(size / kPage);
             if (it != pages_.end())
                 std::fill(it->second.begin() + static_cast<std::ptrdiff_t>(size % kPage), it->second.end(), 0);
@@ -65,6 +76,9 @@ void Content::Read(std::uint64_t offset, void* dst, std::size_t count) const
         auto it = pages_.find(page);
         if (it != pages_.end()) {
             std::memcpy(out, it->second.data() + within, n);
+        } else if (auto pattern = patternPages_.find(page); pattern != patternPages_.end()) {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = PatternByteAt(pattern->second, offset + i);
         } else {
             for (std::size_t i = 0; i < n; ++i)
                 out[i] = Unwritten(offset + i);
@@ -87,8 +101,8 @@ void Content::Write(std::uint64_t offset, const void* src, std::size_t count)
         auto it = pages_.find(page);
         if (it == pages_.end()) {
             std::vector<std::uint8_t> bytes(kPage);
-            for (std::size_t i = 0; i < kPage; ++i)
-                bytes[i] = Unwritten(page * kPage + i);
+            Read(page * kPage, bytes.data(), static_cast<std::size_t>(std::min(kPage, size_ - page * kPage)));
+            patternPages_.erase(page);
             it = pages_.emplace(page, std::move(bytes)).first;
         }
         std::memcpy(it->second.data() + within, in, n);
@@ -96,6 +110,37 @@ void Content::Write(std::uint64_t offset, const void* src, std::size_t count)
         offset += n;
         count -= n;
     }
+}
+
+std::optional<std::uint32_t> Content::PatternSeedOfPage(std::uint64_t page) const
+{
+    if (pages_.count(page))
+        return std::nullopt;
+    if (auto it = patternPages_.find(page); it != patternPages_.end())
+        return it->second;
+    std::uint64_t end = std::min(size_, (page + 1) * kPage);
+    if (page * kPage < size_ && end <= patternLimit_)
+        return seed_;
+    return std::nullopt;
+}
+
+void Content::SetPatternPage(std::uint64_t page, std::uint32_t seed)
+{
+    pages_.erase(page);
+    std::uint64_t end = std::min(size_, (page + 1) * kPage);
+    if (seed == seed_ && end <= patternLimit_)
+        patternPages_.erase(page);  // it reads as this content's own pattern anyway
+    else
+        patternPages_[page] = seed;
+}
+
+void Content::ForgetZeroPage(std::uint64_t page)
+{
+    auto it = pages_.find(page);
+    if (it == pages_.end() || page * kPage < patternLimit_)
+        return;
+    if (std::all_of(it->second.begin(), it->second.end(), [](std::uint8_t b) { return b == 0; }))
+        pages_.erase(it);
 }
 
 std::string Content::Materialise() const

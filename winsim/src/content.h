@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,17 @@ public:
     // Bytes held in pages: what this content costs in memory.
     std::uint64_t ResidentBytes() const { return pages_.size() * kPage; }
 
+    // Pages that read as a pattern cost no memory. A page that was never
+    // written reads as this content's own pattern; a page can also be marked
+    // as reading the pattern of another seed (a copied pattern page).
+    // PatternSeedOfPage: the seed the whole page (up to the end of the
+    // content) reads as, if it reads as a pattern.
+    std::optional<std::uint32_t> PatternSeedOfPage(std::uint64_t page) const;
+    void SetPatternPage(std::uint64_t page, std::uint32_t seed);
+    // Drops an explicit page that reads as zeros where unwritten bytes read as
+    // zeros anyway.
+    void ForgetZeroPage(std::uint64_t page);
+
 private:
     std::uint8_t Unwritten(std::uint64_t offset) const;
 
@@ -37,6 +49,7 @@ private:
     std::uint64_t patternLimit_ = 0;  // bytes below this read as the pattern
     std::uint32_t seed_ = 0;
     std::map<std::uint64_t, std::vector<std::uint8_t>> pages_;  // page index -> kPage bytes
+    std::map<std::uint64_t, std::uint32_t> patternPages_;         // page index -> seed
 };
 
 std::uint8_t PatternByteAt(std::uint32_t seed, std::uint64_t offset);

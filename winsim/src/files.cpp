@@ -6,6 +6,7 @@
 #include "calls.h"
 #include "handles.h"
 #include "pathname.h"
+#include "sections.h"
 #include "sim.h"
 
 using namespace winsim::detail;
@@ -143,6 +144,9 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
             return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
         if (SharingConflict(node.get(), stream.get(), dwDesiredAccess, dwShareMode))
             return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
+        // A stream held by a mapping cannot be cut, even after its handles closed.
+        if ((disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && StreamIsMapped(stream.get()))
+            return Fail(ERROR_USER_MAPPED_FILE, INVALID_HANDLE_VALUE);
     }
     if (!stream) {
         stream = std::make_shared<Stream>();

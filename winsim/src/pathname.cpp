@@ -139,6 +139,12 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
         r.error = ERROR_PATH_NOT_FOUND;
         return r;
     }
+    // The name handed to the kernel is a UNICODE_STRING: at most 32,767
+    // characters (STATUS_NAME_TOO_LONG).
+    if (p.size() > 32767) {
+        r.error = ERROR_FILENAME_EXCED_RANGE;
+        return r;
+    }
     bool verbatim = p.rfind(u"\\\\?\\", 0) == 0;
     std::u16string absolute;
     if (verbatim) {

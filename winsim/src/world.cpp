@@ -6,6 +6,9 @@
 #include "calls.h"
 #include "handles.h"
 #include "heap.h"
+#include "exception_dispatch.h"
+#include "local_memory.h"
+#include "sections.h"
 #include "pathname.h"
 #include "sim.h"
 
@@ -197,6 +200,9 @@ void Reset()
     ResetCalls();
     ResetHandles();
     ResetHeap();
+    ResetMappings();
+    ResetLocalMemory();
+    ResetExceptionHandlers();
 }
 
 void AddVolume(WCHAR letter, std::u16string_view fileSystem)
@@ -389,6 +395,12 @@ std::vector<std::string> Leaks()
     WorldLock lock(WorldMutex());
     std::vector<std::string> leaks = HandleLeaks();
     for (auto& l : HeapLeaks())
+        leaks.push_back(std::move(l));
+    for (auto& l : MappingLeaks())
+        leaks.push_back(std::move(l));
+    for (auto& l : LocalMemoryLeaks())
+        leaks.push_back(std::move(l));
+    for (auto& l : ExceptionHandlerLeaks())
         leaks.push_back(std::move(l));
     return leaks;
 }

@@ -148,6 +148,26 @@ void AddBackupStream(std::u16string_view path, const BackupStreamSpec& spec);
 std::uint64_t BackupBytesRead();
 void ResetBackupCounters();
 
+// ---------------------------------------------------------------- file mappings
+// The volume has this many bytes left: a file mapping that would extend a file
+// further fails with ERROR_DISK_FULL. Without a call a volume has room for anything.
+void SetFreeSpace(WCHAR letter, std::uint64_t bytes);
+// The medium under a file (or stream) goes away: every view mapped from now on
+// that reaches at or beyond fromOffset has pages that cannot be read or
+// written; touching them raises exceptionCode to the vectored exception
+// handlers (EXCEPTION_IN_PAGE_ERROR as on a removed medium, or
+// EXCEPTION_ACCESS_VIOLATION).
+void FaultViews(std::u16string_view path, DWORD exceptionCode = EXCEPTION_IN_PAGE_ERROR,
+                std::uint64_t fromOffset = 0);
+// Bytes of all views mapped now, and the most mapped at once since Reset.
+std::uint64_t MappedViewBytes();
+std::uint64_t PeakMappedViewBytes();
+// What a file's (or stream's) contents cost in memory, and a slice of them:
+// for files too large to read whole with Contents.
+std::uint64_t ResidentBytes(std::u16string_view path);
+std::uint64_t Size(std::u16string_view path);
+std::string ReadBytes(std::u16string_view path, std::uint64_t offset, std::size_t count);
+
 // UTF-8 for messages in test output.
 std::string Narrow(std::u16string_view text);
 

@@ -1,0 +1,55 @@
+#include "fileops/create_directory.h"
+
+#include <vector>
+
+#include "fileops/delete_tree.h"
+#include "plugin/paths.h"
+
+namespace {
+
+std::size_t LastDelimiter(WStringView path)
+{
+    return path.find_last_of(TEXT("\\:"));
+}
+
+}  // namespace
+
+WString DirectoryPart(WStringView path)
+{
+    std::size_t cut = LastDelimiter(path);
+    return cut == WStringView::npos ? WString() : WString(path.substr(0, cut + 1));
+}
+
+WString NamePart(WStringView path)
+{
+    std::size_t cut = LastDelimiter(path);
+    return WString(cut == WStringView::npos ? path : path.substr(cut + 1));
+}
+
+bool CreateDirectoryPathLong(const WString& path)
+{
+    // Climb to the first directory that exists (or to a bare drive), noting
+    // the missing ones; then create them from the outermost in. The climb
+    // makes the same probes, in the same order, as creating each parent first
+    // would, without a call depth that grows with the path.
+    std::vector<WString> missing;  // innermost first
+    WString dir = path;
+    for (;;) {
+        if (dir.empty()) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            throw DirectoryCreationError(ERROR_PATH_NOT_FOUND);
+        }
+        dir = RemoveTrailingBackslash(dir);
+        if (dir.size() < 3 || DirectoryExistsLong(dir))
+            break;
+        WString parent = DirectoryPart(dir);
+        if (parent == dir)
+            break;
+        missing.push_back(dir);
+        dir = std::move(parent);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (!CreateDirectoryW(ToLongPath(*it + TEXT("\\")).c_str(), nullptr))
+            return false;
+    return true;
+}
