@@ -24,8 +24,13 @@
 
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
 
+// Codes only the icon calls give (errors.h holds the common ones).
+#ifndef ERROR_INVALID_CURSOR_HANDLE
 #define ERROR_INVALID_CURSOR_HANDLE 1402L
+#endif
+#ifndef E_INVALIDARG
 #define E_INVALIDARG (static_cast<HRESULT>(0x80070057L))
+#endif
 
 typedef struct _SHFILEINFOW {
     HICON hIcon;
