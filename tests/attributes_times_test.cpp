@@ -121,8 +121,9 @@ TEST_F(AttributesTimesTest, AttributeMasksGoToTheSystemAsGiven)
         SCOPED_TRACE(U8(c.remote) + " mask " + std::to_string(c.mask));
         BOOL result = SetAttr(c.remote, c.mask);
         EXPECT_EQ(result != FALSE, c.succeeds) << "result " << result;
-        if (c.entry)
+        if (c.entry) {
             EXPECT_EQ(winsim::Attributes(c.entry), c.expected);
+        }
     }
 }
 
@@ -139,9 +140,11 @@ TEST_F(AttributesTimesTest, ADriveEntryActsOnTheVolumeRootNotOnTheCurrentDirecto
     winsim::ClearCallLog();
     EXPECT_EQ(SetTime(u"\\C:", nullptr, nullptr, &t), FALSE);
     ASSERT_EQ(winsim::CountCalls("CreateFileW"), 1u);
-    for (const auto& call : winsim::CallLog())
-        if (call.function == "CreateFileW")
+    for (const auto& call : winsim::CallLog()) {
+        if (call.function == "CreateFileW") {
             EXPECT_EQ(U8(call.argument), "C:\\");
+        }
+    }
 }
 
 TEST_F(AttributesTimesTest, EachTimeGoesThroughAHandleOfItsOwnInEveryCombination)

@@ -40,8 +40,9 @@ protected:
         if (icon) {
             e.icon = winsim::DescribeIcon(icon);
             EXPECT_TRUE(e.icon.has_value()) << "the handle is no icon";
-            if (e.icon)
+            if (e.icon) {
                 EXPECT_TRUE(DestroyIcon(icon));
+            }
         }
         return e;
     }
@@ -98,8 +99,9 @@ TEST_F(IconTest, EachEntryGetsItsIcon)
             const int edge = small ? 16 : 32;
             EXPECT_EQ(e.icon->width, edge);
             EXPECT_EQ(e.icon->height, edge);
-            if (e.icon->loader != "SHGetFileInfoW")
+            if (e.icon->loader != "SHGetFileInfoW") {
                 EXPECT_EQ(e.icon->imageEdge, edge) << "drawn from the other size, not from its own";
+            }
         }
     }
 }
