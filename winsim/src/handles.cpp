@@ -48,8 +48,10 @@ bool FileObject::CanWrite() const
 std::string FileObject::Describe() const
 {
     std::string s = "file handle on " + Narrow(node->Path(driveLetter));
-    if (stream && !stream->name.empty())
-        s += ":" + Narrow(stream->name);
+    if (stream && !stream->name.empty()) {
+        s += ':';
+        s += Narrow(stream->name);
+    }
     return s;
 }
 
