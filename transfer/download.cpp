@@ -1,0 +1,125 @@
+// FsGetFileW: a stream (or a file through its "::$DATA" entry) copied out to
+// an ordinary local file through the mapped copy engine.
+#include "transfer/download.h"
+
+#include "config/messages.h"
+#include "fileops/create_directory.h"
+#include "fileops/delete_create_exports.h"
+#include "plugin/host_bridge.h"
+#include "plugin/paths.h"
+#include "plugin/plugin_state.h"
+#include "transfer/mapped_copy.h"
+#include "transfer/system_error.h"
+#include "transfer/transfer_exports.h"
+
+namespace {
+
+// The host's LocalName buffer holds 1,023 characters with the null.
+constexpr std::size_t kLocalNameCapacity = 1023;
+
+// What the host hears for each outcome of the engine. Only a stream that
+// cannot be opened or mapped is worth a message; after one the host is told
+// FS_FILE_OK so that it adds no error of its own.
+struct OutcomeAnswer {
+    bool message;
+    int result;
+};
+
+OutcomeAnswer AnswerFor(TCopyOutcome outcome)
+{
+    switch (outcome) {
+    case coSourceOpenFailed:
+    case coSourceMappingFailed:
+        return {true, FS_FILE_OK};
+    case coSourceSizeFailed:
+    case coSourceViewFailed:
+        return {false, FS_FILE_READERROR};
+    case coTargetCreateFailed:
+    case coTargetMappingFailed:
+    case coTargetViewFailed:
+        return {false, FS_FILE_WRITEERROR};
+    case coAborted:
+        return {false, FS_FILE_USERABORT};
+    case coOk:
+        break;
+    }
+    return {false, FS_FILE_OK};
+}
+
+// The stream's own name in a stream path: after the stream colon (the one
+// after the drive colon), up to ":$DATA"; empty without ":$DATA".
+WString StreamName(const WString& streamPath)
+{
+    std::size_t driveColon = streamPath.find(':');
+    if (driveColon == WString::npos)
+        return {};
+    std::size_t streamColon = streamPath.find(':', driveColon + 1);
+    if (streamColon == WString::npos)
+        return {};
+    WString rest = streamPath.substr(streamColon + 1);
+    std::size_t type = rest.find(TEXT(":$DATA"));
+    return type == WString::npos ? WString() : rest.substr(0, type);
+}
+
+int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
+{
+    const WString remote = remoteName;
+    const WString target = DeriveLocalTarget(remote, localName);
+    CopyTruncated(WStringView(target), localName, kLocalNameCapacity);
+
+    if (FileExistsLong(target) && !(copyFlags & FS_COPYFLAGS_OVERWRITE))
+        return FS_FILE_EXISTS;
+    const WString source = ResolveStreamPath(remote).Path;
+
+    if (ReportProgress(remoteName, localName, 0))
+        return FS_FILE_USERABORT;
+    SetLastError(ERROR_SUCCESS);
+    LastErrorClearing clearing;
+    clearing.beforeSourceMapping = true;
+    TCopyOutcome outcome = MappedCopy(source, target, remoteName, localName, clearing);
+    if (outcome != coOk) {
+        OutcomeAnswer answer = AnswerFor(outcome);
+        if (answer.message)
+            ReportSystemError(Msg::ReadError);
+        return answer.result;
+    }
+
+    if (ReportProgress(remoteName, localName, 100))
+        return FS_FILE_USERABORT;
+    // The copy is complete; a stream that cannot be deleted is told, and the
+    // copy still counts.
+    if ((copyFlags & FS_COPYFLAGS_MOVE) && !FsDeleteFileW(remoteName))
+        ReportSystemError(Msg::DeleteError);
+    return FS_FILE_OK;
+}
+
+}  // namespace
+
+WString DeriveLocalTarget(const WString& remoteName, const WString& localName)
+{
+    ResolvedStreamPath r = ResolveStreamPath(remoteName);
+    if (r.IsStream) {
+        // "::$EA_DATA", "::" and the other kinds have no name of their own.
+        if (r.Path.find(TEXT("::")) != WString::npos)
+            return localName;
+        return DirectoryPart(localName) + StreamName(r.Path);
+    }
+    if (remoteName.find(TEXT("::$DATA")) != WString::npos)
+        return DirectoryPart(localName) + NamePart(r.Path);
+    return localName;
+}
+
+extern "C" int WINAPI FsGetFileW(WCHAR* RemoteName, WCHAR* LocalName, int CopyFlags, RemoteInfoStruct*)
+{
+    if (PluginState().Disabled)
+        return FS_FILE_OK;
+    try {
+        if (!RemoteName || !LocalName)
+            return FS_FILE_READERROR;
+        return GetFile(RemoteName, LocalName, CopyFlags);
+    } catch (...) {
+        // A fault in a mapped view included: the views and mappings are
+        // released by then.
+        return FS_FILE_READERROR;
+    }
+}

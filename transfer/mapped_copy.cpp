@@ -1,0 +1,134 @@
+#include "transfer/mapped_copy.h"
+
+#include "plugin/host_bridge.h"
+#include "plugin/paths.h"
+#include "plugin/win_owner.h"
+#include "transfer/guarded_move.h"
+
+namespace {
+
+struct CopyState {
+    HANDLE sourceMapping = nullptr;
+    HANDLE targetMapping = nullptr;
+    std::int64_t size = 0;
+    std::int64_t remaining = 0;
+    std::int64_t offset = 0;
+    std::int64_t onePercent = 1;
+    const WCHAR* progressSourceName = nullptr;
+    const WCHAR* progressTargetName = nullptr;
+};
+
+// One view of each file at the same offset, one move between them.
+TCopyOutcome CopyChunk(CopyState& s, std::int64_t n)
+{
+    const auto offsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(s.offset) >> 32);
+    const auto offsetLow = static_cast<DWORD>(s.offset);
+    const auto bytes = static_cast<SIZE_T>(n);
+    UniqueView sourceView(MapViewOfFile(s.sourceMapping, FILE_MAP_READ, offsetHigh, offsetLow, bytes));
+    if (!sourceView)
+        return coSourceViewFailed;
+    UniqueView targetView(MapViewOfFile(s.targetMapping, FILE_MAP_WRITE, offsetHigh, offsetLow, bytes));
+    if (!targetView)
+        return coTargetViewFailed;
+    bool moved = MoveBytesGuarded(targetView.Get(), sourceView.Get(), static_cast<std::size_t>(n));
+    targetView.Reset();
+    sourceView.Reset();
+    if (!moved)
+        throw CopyFault();
+    s.remaining -= n;
+    s.offset += n;
+    if (ReportProgress(s.progressSourceName, s.progressTargetName, PercentDone(s.offset, s.onePercent)))
+        return coAborted;
+    return coOk;
+}
+
+TCopyOutcome CopyAllChunks(CopyState& s)
+{
+    FaultGuard guard;
+    while (s.remaining >= CopyChunkSize) {
+        TCopyOutcome outcome = CopyChunk(s, CopyChunkSize);
+        if (outcome != coOk)
+            return outcome;
+    }
+    if (s.remaining != 0)
+        return CopyChunk(s, s.remaining);
+    return coOk;
+}
+
+}  // namespace
+
+std::int64_t OnePercent(std::int64_t size)
+{
+    std::int64_t one = size / 100;
+    return one == 0 ? 1 : one;
+}
+
+int PercentDone(std::int64_t copied, std::int64_t onePercent)
+{
+    std::int64_t quotient = copied / onePercent;
+    return quotient > 100 ? 100 : static_cast<int>(quotient);
+}
+
+TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
+                        const WCHAR* progressTargetName, LastErrorClearing clearing)
+{
+    UniqueFile source(CreateFileW(ToLongPath(sourcePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source)
+        return coSourceOpenFailed;
+
+    DWORD sizeHigh = 0;
+    DWORD sizeLow = GetFileSize(source.Get(), &sizeHigh);
+    // A low part of INVALID_FILE_SIZE is a size like any other when the last
+    // error says so.
+    if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return coSourceSizeFailed;
+
+    CopyState s;
+    s.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow);
+    s.progressSourceName = progressSourceName;
+    s.progressTargetName = progressTargetName;
+
+    // From here on only the mapping keeps the source open.
+    UniqueMapping sourceMapping;
+    if (s.size > 0) {
+        if (clearing.beforeSourceMapping)
+            SetLastError(ERROR_SUCCESS);
+        sourceMapping.Reset(CreateFileMappingW(source.Get(), nullptr, PAGE_READONLY, sizeHigh, sizeLow, nullptr));
+    }
+    source.Reset();
+    if (s.size > 0 && !sourceMapping)
+        return coSourceMappingFailed;
+
+    if (clearing.beforeTargetCreate)
+        SetLastError(ERROR_SUCCESS);
+    UniqueFile target(CreateFileW(ToLongPath(targetPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target)
+        return coTargetCreateFailed;
+
+    // The target's mapping gives it the source's full length at once.
+    UniqueMapping targetMapping;
+    if (s.size > 0) {
+        if (clearing.beforeTargetMapping)
+            SetLastError(ERROR_SUCCESS);
+        targetMapping.Reset(CreateFileMappingW(target.Get(), nullptr, PAGE_READWRITE, sizeHigh, sizeLow, nullptr));
+    }
+    target.Reset();
+    if (s.size > 0 && !targetMapping)
+        return coTargetMappingFailed;
+
+    TCopyOutcome outcome = coOk;
+    if (s.size > 0) {
+        s.sourceMapping = sourceMapping.Get();
+        s.targetMapping = targetMapping.Get();
+        s.onePercent = OnePercent(s.size);
+        s.remaining = s.size;
+        outcome = CopyAllChunks(s);
+    }
+    // The target's mapping first, then the source's, on every way out (the
+    // owners do the same when a fault unwinds through here).
+    targetMapping.Reset();
+    sourceMapping.Reset();
+    return outcome;
+}

@@ -1,0 +1,151 @@
+// FsPutFileW: a local file copied into the plugin's file system, as a file of
+// a directory or as a named stream of a file, through the mapped copy engine.
+#include "transfer/upload.h"
+
+#include <algorithm>
+
+#include "config/messages.h"
+#include "fileops/delete_tree.h"
+#include "plugin/host_bridge.h"
+#include "plugin/paths.h"
+#include "plugin/plugin_state.h"
+#include "transfer/mapped_copy.h"
+#include "transfer/system_error.h"
+#include "transfer/transfer_exports.h"
+
+namespace {
+
+// The host's RemoteName buffer holds 260 characters with the null.
+constexpr std::size_t kRemoteNameCapacity = 260;
+
+struct OutcomeAnswer {
+    bool message;
+    int result;
+};
+
+// Only a target that cannot be created or mapped is worth a message; after
+// one the host is told FS_FILE_OK.
+OutcomeAnswer AnswerFor(TCopyOutcome outcome)
+{
+    switch (outcome) {
+    case coSourceOpenFailed:
+        return {false, FS_FILE_NOTFOUND};
+    case coSourceSizeFailed:
+    case coSourceMappingFailed:
+    case coSourceViewFailed:
+        return {false, FS_FILE_READERROR};
+    case coTargetCreateFailed:
+    case coTargetMappingFailed:
+        return {true, FS_FILE_OK};
+    case coTargetViewFailed:
+        return {false, FS_FILE_WRITEERROR};
+    case coAborted:
+        return {false, FS_FILE_USERABORT};
+    case coOk:
+        break;
+    }
+    return {false, FS_FILE_OK};
+}
+
+// Position, counted from 1, of the last backslash; 0 without one.
+std::size_t LastBackslashPosition(const WString& s)
+{
+    std::size_t i = s.rfind('\\');
+    return i == WString::npos ? 0 : i + 1;
+}
+
+int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
+{
+    const WString local = localName;
+    const WString remote = remoteName;
+    if (LastBackslashPosition(remote) <= 2) {
+        ShowHostMessage(Message(Msg::NoCopyToRoot));
+        return FS_FILE_NOTSUPPORTED;
+    }
+    if (!FileExistsLong(local))
+        return FS_FILE_NOTFOUND;
+    std::optional<UploadTarget> target = ResolveUploadTarget(remote);
+    if (!target)
+        return FS_FILE_NOTFOUND;
+    if (FileExistsLong(target->Path) && !(copyFlags & FS_COPYFLAGS_OVERWRITE)) {
+        CopyTruncated(WStringView(target->ReportedName), remoteName, kRemoteNameCapacity);
+        return FS_FILE_EXISTS;
+    }
+
+    const WCHAR* targetName = target->Path.c_str();
+    if (ReportProgress(localName, targetName, 0))
+        return FS_FILE_USERABORT;
+    LastErrorClearing clearing;
+    clearing.beforeTargetCreate = true;
+    clearing.beforeTargetMapping = true;
+    TCopyOutcome outcome = MappedCopy(local, target->Path, localName, targetName, clearing);
+    if (outcome != coOk) {
+        OutcomeAnswer answer = AnswerFor(outcome);
+        if (answer.message)
+            ReportSystemError(Msg::WriteError);
+        return answer.result;
+    }
+
+    if (ReportProgress(localName, targetName, 100))
+        return FS_FILE_USERABORT;
+    if ((copyFlags & FS_COPYFLAGS_MOVE) && !DeleteFileOrDirectoryLong(local)) {
+        ReportSystemError(Msg::DeleteError);
+        return FS_FILE_WRITEERROR;
+    }
+    return FS_FILE_OK;
+}
+
+}  // namespace
+
+std::optional<UploadTarget> ResolveUploadTarget(const WString& remoteName)
+{
+    const std::size_t k = LastBackslashPosition(remoteName);
+    const WString p = PluginToLocalPath(remoteName);
+    WString n = k >= 1 && k - 1 <= p.size() ? p.substr(k - 1) : WString();
+    const WString d = k >= 2 ? p.substr(0, std::min(k - 2, p.size())) : WString();
+
+    const bool namedWithColon = !n.empty() && n.front() == ':';
+    if (namedWithColon)
+        n.erase(0, 1);
+    // A name the host cannot show with colons: "_name_$DATA".
+    if (n.find(':') == WString::npos && n.find('$') != WString::npos && std::count(n.begin(), n.end(), '_') == 2)
+        std::replace(n.begin(), n.end(), WCHAR('_'), WCHAR(':'));
+
+    const bool isDirectory = DirectoryExistsLong(d);
+    if (!isDirectory && !FileExistsLong(d))
+        return std::nullopt;
+
+    UploadTarget t;
+    if (namedWithColon || !isDirectory) {
+        const auto colons = std::count(n.begin(), n.end(), ':');
+        if (colons == 0)
+            t.Path = d + TEXT(":") + n + TEXT(":$DATA");
+        else if (colons == 1 && n.front() == ':')
+            t.Path = d + n + TEXT(":$DATA");
+        else if (colons == 1)
+            t.Path = d + TEXT(":") + n;
+        else
+            t.Path = d + n;
+        t.ReportedName = TEXT("\\") + t.Path;
+    } else {
+        // An ordinary file: the host's own name, underscores and all.
+        t.Path = p;
+        t.ReportedName = TEXT("\\") + d + TEXT("\\") + n;
+    }
+    return t;
+}
+
+extern "C" int WINAPI FsPutFileW(WCHAR* LocalName, WCHAR* RemoteName, int CopyFlags)
+{
+    if (PluginState().Disabled)
+        return FS_FILE_OK;
+    try {
+        if (!LocalName || !RemoteName)
+            return FS_FILE_READERROR;
+        return PutFile(LocalName, RemoteName, CopyFlags);
+    } catch (...) {
+        // A fault in a mapped view included: the views and mappings are
+        // released by then.
+        return FS_FILE_READERROR;
+    }
+}
