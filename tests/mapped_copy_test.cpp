@@ -113,8 +113,12 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
         std::uint64_t copiedBytes; // the prefix that holds the source's bytes; zeros after it
     };
     const std::uint64_t kSize = 2000000;
+    std::string streamBytes(kSize, '\0');
+    for (std::size_t i = 0; i < kSize; ++i)
+        streamBytes[i] = static_cast<char>(winsim::PatternByte(5, i));
     const Row rows[] = {
-        {"source open", [] { winsim::DenyAccess(u"C:\\src.bin"); }, FS_FILE_OK,
+        // The first open is the probe of the local target.
+        {"source open", [] { winsim::FailCall("CreateFileW", ERROR_ACCESS_DENIED, 2); }, FS_FILE_OK,
          "Error reading file or stream.\r\nAccess is denied", 11, 0},
         {"source size", [] { winsim::FailCall("GetFileSize", ERROR_READ_FAULT); }, FS_FILE_READERROR, nullptr, 11,
          0},
@@ -132,7 +136,7 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
          [] { Host().answer = [](const ProgressReport& r) { return r.percent == 32 ? 1 : 0; }; },
          FS_FILE_USERABORT, nullptr, kSize, 655360},
         {"a removed medium under the source",
-         [] { winsim::FaultViews(u"C:\\src.bin", EXCEPTION_IN_PAGE_ERROR, 655360); }, FS_FILE_READERROR, nullptr,
+         [] { winsim::FaultViews(u"C:\\host.txt:src.bin", EXCEPTION_IN_PAGE_ERROR, 655360); }, FS_FILE_READERROR, nullptr,
          kSize, 655360},
         {"a page of the target that cannot be written",
          [] { winsim::FaultViews(u"D:\\out\\src.bin", EXCEPTION_ACCESS_VIOLATION, 2 * 655360); },
@@ -143,12 +147,14 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
         winsim::Reset();
         winsim::AddVolume(u'C');
         winsim::AddVolume(u'D');
-        winsim::AddPatternFile(u"C:\\src.bin", kSize, 5);
+        winsim::AddFile(u"C:\\host.txt", "host");
+        winsim::AddStream(u"C:\\host.txt", u"src.bin", streamBytes);
         winsim::AddFile(u"D:\\out\\src.bin", "old content");
         Host() = HostRecorder{};
         ASSERT_EQ(InitPlugin(), 0);
         row.arrange();
-        EXPECT_EQ(Download(u"\\C:\\src.bin\\::$DATA", FS_COPYFLAGS_OVERWRITE | FS_COPYFLAGS_MOVE), row.result);
+        EXPECT_EQ(Download(u"\\C:\\host.txt\\:src.bin:$DATA", FS_COPYFLAGS_OVERWRITE | FS_COPYFLAGS_MOVE),
+                  row.result);
         if (row.message) {
             ASSERT_EQ(Host().messages.size(), 1u);
             EXPECT_EQ(U8(Host().messages[0]), row.message);
@@ -161,19 +167,29 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
         }
         if (row.targetSize == kSize) {
             std::string target = winsim::ReadBytes(u"D:\\out\\src.bin", 0, kSize);
-            std::string source = winsim::ReadBytes(u"C:\\src.bin", 0, kSize);
+            const std::string& source = streamBytes;
             EXPECT_TRUE(std::memcmp(target.data(), source.data(), row.copiedBytes) == 0);
             EXPECT_TRUE(target.find_first_not_of('\0', row.copiedBytes) == std::string::npos)
                 << "the rest of the target reads as zeros";
         }
-        // A failed move never deletes its source.
-        EXPECT_TRUE(winsim::Exists(u"C:\\src.bin"));
+        // A failed move never deletes the stream.
+        EXPECT_TRUE(winsim::Exists(u"C:\\host.txt:src.bin"));
         std::string left;
         for (const auto& leak : winsim::Leaks())
             left += "\n  " + leak;
         EXPECT_TRUE(left.empty()) << left;
         Host().answer = nullptr;
     }
+}
+
+TEST_F(MappedCopyTest, ACompleteMoveDeletesTheStream)
+{
+    winsim::AddFile(u"C:\\host.txt", "host");
+    winsim::AddStream(u"C:\\host.txt", u"src.bin", std::string(700000, 's'));
+    EXPECT_EQ(Download(u"\\C:\\host.txt\\:src.bin:$DATA", FS_COPYFLAGS_MOVE), FS_FILE_OK);
+    EXPECT_FALSE(winsim::Exists(u"C:\\host.txt:src.bin"));
+    EXPECT_EQ(winsim::Contents(u"D:\\out\\src.bin"), std::string(700000, 's'));
+    EXPECT_EQ(Percents(), (std::vector<int>{0, 93, 100, 100}));
 }
 
 TEST_F(MappedCopyTest, UploadOutcomes)

@@ -206,6 +206,24 @@ TEST_F(TransferTest, DownloadOfOddRemoteNames)
     EXPECT_EQ(winsim::Contents(u"C:\\dir\\file.txt"), "file data");
 }
 
+TEST_F(TransferTest, PathsOfFortyThousandCharacters)
+{
+    std::u16string huge = u"\\C:";
+    while (huge.size() < 40000)
+        huge += u"\\" + std::u16string(200, u'x');
+    const std::u16string stream = huge + u"\\:s:$DATA";
+    int r = Get(stream.c_str(), u"D:\\out\\p");
+    EXPECT_TRUE(r == FS_FILE_OK || r == FS_FILE_READERROR) << r;
+    EXPECT_EQ(U8(LocalName()), "D:\\out\\s");
+
+    winsim::AddFile(u"D:\\in\\n.txt", "n");
+    EXPECT_EQ(Put(huge.c_str(), u"\\C:\\dir\\n.txt"), FS_FILE_NOTFOUND);
+    std::vector<WCHAR> remote(huge.begin(), huge.end());
+    remote.push_back(0);
+    EXPECT_EQ(FsPutFileW(const_cast<WCHAR*>(u"D:\\in\\n.txt"), remote.data(), 0), FS_FILE_NOTFOUND);
+    EXPECT_TRUE(std::u16string(remote.data()) == huge);
+}
+
 TEST_F(TransferTest, TheGateKeepsBothTransfersInert)
 {
     OnProcessDetach();
