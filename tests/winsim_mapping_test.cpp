@@ -236,6 +236,31 @@ __attribute__((noinline)) bool TouchFaults(const volatile char* p)
     return false;
 }
 
+__attribute__((noinline)) bool WriteFaults(volatile char* p)
+{
+    if (__builtin_setjmp(resume) != 0)
+        return true;
+    *p = 'x';
+    return false;
+}
+
+TEST_F(WinsimMapping, AWriteToAReadOnlyViewIsAnAccessViolation)
+{
+    HANDLE file = Open(u"C:\\f.bin", GENERIC_READ);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CloseHandle(file);
+    PVOID handler = AddVectoredExceptionHandler(1, Catch);
+    auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 100));
+    seenCode = 0;
+    EXPECT_TRUE(WriteFaults(view + 10));
+    EXPECT_EQ(seenCode, EXCEPTION_ACCESS_VIOLATION);
+    EXPECT_EQ(view[10], 'a');
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(winsim::Contents(u"C:\\f.bin"), std::string(200000, 'a'));
+}
+
 TEST_F(WinsimMapping, AGoneMediumRaisesToTheVectoredHandlers)
 {
     winsim::AddFile(u"C:\\g.bin", std::string(3 * 65536, 'g'));

@@ -59,7 +59,8 @@ struct View {
     std::size_t size = 0;
     std::size_t reserved = 0;  // whole memory pages
     bool writable = false;
-    bool faulting = false;
+    bool faulting = false;    // the medium is gone: every access faults
+    bool registered = false;  // accesses that fault reach the exception handlers
 };
 
 struct FaultRule {
@@ -137,7 +138,7 @@ void WriteBack(std::uintptr_t base, const View& v, std::size_t count)
 void Release(std::map<std::uintptr_t, View>::iterator it)
 {
     auto base = reinterpret_cast<void*>(it->first);
-    if (it->second.faulting)
+    if (it->second.registered)
         UnregisterFaultingRange(base);
     munmap(base, it->second.reserved);
     Model().mappedBytes -= it->second.size;
@@ -301,6 +302,12 @@ extern "C" LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesire
         mprotect(base, v.reserved, PROT_NONE);
         v.faulting = true;
         RegisterFaultingRange(base, v.reserved, rule->code);
+        v.registered = true;
+    } else if (!write) {
+        // A write to a read-only view is an access violation, as on Windows.
+        mprotect(base, v.reserved, PROT_READ);
+        RegisterFaultingRange(base, v.reserved, EXCEPTION_ACCESS_VIOLATION);
+        v.registered = true;
     }
     Model().views[reinterpret_cast<std::uintptr_t>(base)] = v;
     Model().mappedBytes += v.size;
