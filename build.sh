@@ -32,8 +32,9 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp build/dll/NTFSTarnwick.wfx build/dll/NTFSTarnwick.wfx64 "$stage/"
 cp resources/pluginst.inf "$stage/pluginst.inf"
+cp resources/lang/*.lng "$stage/"
 rm -f dist/NTFSTarnwick.zip
-(cd "$stage" && zip -q -X ../"$(basename "$stage")".zip pluginst.inf NTFSTarnwick.wfx NTFSTarnwick.wfx64)
+(cd "$stage" && zip -q -X ../"$(basename "$stage")".zip pluginst.inf NTFSTarnwick.wfx NTFSTarnwick.wfx64 *.lng)
 mv "$stage/../$(basename "$stage").zip" dist/NTFSTarnwick.zip
 echo "== dist/NTFSTarnwick.zip:"
 unzip -l dist/NTFSTarnwick.zip

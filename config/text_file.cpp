@@ -1,5 +1,6 @@
 #include "config/text_file.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "plugin/win_owner.h"
@@ -105,4 +106,87 @@ std::vector<WString> SplitLines(WStringView text)
 std::vector<WString> ReadTextLines(const WString& path)
 {
     return SplitLines(DecodeText(ReadWholeFile(path, false)).Text);
+}
+
+namespace {
+
+std::string EncodeUtf16(WStringView text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2);
+    bytes.reserve(2 + 2 * text.size());
+    for (WCHAR c : text) {
+        auto hi = static_cast<char>((c >> 8) & 0xFF);
+        auto lo = static_cast<char>(c & 0xFF);
+        bytes += bigEndian ? hi : lo;
+        bytes += bigEndian ? lo : hi;
+    }
+    return bytes;
+}
+
+// WideCharToMultiByte into a string; usedDefault (when not null) tells whether
+// a character had no byte of its own in the code page.
+std::string EncodeWithCodePage(UINT codePage, WStringView text, BOOL* usedDefault)
+{
+    if (text.empty())
+        return {};
+    if (text.size() > static_cast<std::size_t>(INT_MAX / 4))
+        throw TextFileError("text too large");
+    int length = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        throw TextFileError("text cannot be encoded");
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    if (WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), n, nullptr, usedDefault) != n)
+        throw TextFileError("text cannot be encoded");
+    return bytes;
+}
+
+}  // namespace
+
+std::string EncodeText(WStringView text, TextEncoding& encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+        return EncodeUtf16(text, false);
+    case TextEncoding::Utf16BE:
+        return EncodeUtf16(text, true);
+    case TextEncoding::Utf8:
+        return "\xEF\xBB\xBF" + EncodeWithCodePage(CP_UTF8, text, nullptr);
+    case TextEncoding::Ansi:
+        break;
+    }
+    // With UTF-8 as the ANSI code page every text fits (and the call refuses
+    // the used-default flag).
+    if (GetACP() == CP_UTF8)
+        return EncodeWithCodePage(CP_ACP, text, nullptr);
+    BOOL usedDefault = FALSE;
+    std::string bytes = EncodeWithCodePage(CP_ACP, text, &usedDefault);
+    if (!usedDefault)
+        return bytes;
+    encoding = TextEncoding::Utf8;
+    return "\xEF\xBB\xBF" + EncodeWithCodePage(CP_UTF8, text, nullptr);
+}
+
+void WriteWholeFile(const WString& path, const std::string& bytes)
+{
+    // An existing file is truncated rather than created anew: CREATE_ALWAYS
+    // fails with access denied on a hidden or system file unless the call
+    // repeats those attributes.
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && GetLastError() == ERROR_FILE_NOT_FOUND)
+        file = UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw TextFileError("file cannot be created");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            throw TextFileError("file cannot be written");
+        done += written;
+    }
+    if (!file.Close())
+        throw TextFileError("file cannot be closed");
 }

@@ -37,3 +37,13 @@ std::vector<WString> SplitLines(WStringView text);
 
 // ReadWholeFile, DecodeText and SplitLines in one.
 std::vector<WString> ReadTextLines(const WString& path);
+
+// The bytes of a text in an encoding, with its byte-order mark (UTF-8, UTF-16
+// LE or BE); Ansi is the system's ANSI code page, without a mark. A text that
+// the ANSI code page cannot hold is written as UTF-8 with its mark instead, so
+// that no character turns into a "?" (encoding names what was written).
+std::string EncodeText(WStringView text, TextEncoding& encoding);
+
+// Replaces the whole contents of a file, creating it when it does not exist.
+// Raises TextFileError when the file cannot be opened or written.
+void WriteWholeFile(const WString& path, const std::string& bytes);

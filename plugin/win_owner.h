@@ -175,3 +175,12 @@ struct VectoredHandlerTraits {
     static bool Close(Type handler) { return RemoveVectoredExceptionHandler(handler) != 0; }
 };
 using UniqueVectoredHandler = UniqueResource<VectoredHandlerTraits>;
+
+// GDI objects (fonts) from CreateFontW and its kin: released by DeleteObject.
+struct GdiObjectTraits {
+    using Type = HFONT;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type h) { return DeleteObject(h) != FALSE; }
+};
+
+using UniqueFont = UniqueResource<GdiObjectTraits>;

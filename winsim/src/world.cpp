@@ -11,6 +11,7 @@
 #include "sections.h"
 #include "pathname.h"
 #include "sim.h"
+#include "ui.h"
 
 namespace winsim::detail {
 
@@ -203,6 +204,7 @@ void Reset()
     ResetMappings();
     ResetLocalMemory();
     ResetExceptionHandlers();
+    ResetWindows();
 }
 
 void AddVolume(WCHAR letter, std::u16string_view fileSystem)

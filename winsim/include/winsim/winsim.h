@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -170,5 +171,74 @@ std::string ReadBytes(std::u16string_view path, std::uint64_t offset, std::size_
 
 // UTF-8 for messages in test output.
 std::string Narrow(std::u16string_view text);
+
+// ---------------------------------------------------------------- windows and dialogs
+// A dialog template among the plugin's resources, as the resource compiler
+// puts it into the DLL: DialogBoxParamW finds it by its identifier and makes
+// its controls with their texts. Controls are listed in template (tab) order.
+struct DialogControl {
+    int id;
+    std::u16string text;
+};
+void AddDialogTemplate(int id, std::u16string caption, std::vector<DialogControl> controls);
+
+// The host's main window: a visible top-level window on the one monitor.
+HWND MainWindow();
+// The screen's density in pixels per inch (96 after Reset).
+void SetScreenDpi(int dpi);
+
+// What the user does while a modal dialog is shown: called once, after the
+// dialog procedure has handled WM_INITDIALOG, with the dialog's window. If the
+// dialog is still open when the script returns, the user closes it with the
+// close box. Without a script the close box is used at once.
+void SetDialogScript(std::function<void(HWND dialog)> script);
+struct DialogRecord {
+    HWND owner;
+    int templateId;    // the resource identifier the dialog was created from
+    INT_PTR result;    // what DialogBoxParamW returned
+};
+std::vector<DialogRecord> Dialogs();
+
+// Inside a script: the dialog's title or a control's text, as the window shows it.
+std::u16string WindowText(HWND window);
+std::u16string DialogItemText(HWND dialog, int id);
+bool DialogItemChecked(HWND dialog, int id);
+// Where a window was last placed (screen coordinates for the dialog, client
+// coordinates of the dialog for a control).
+RECT WindowRect(HWND window);
+// The user's actions: typing into an edit field, ticking a check box (the box
+// changes state; the dialog is told nothing until a button is pressed),
+// pressing a push button (WM_COMMAND with BN_CLICKED), the close box (WM_CLOSE,
+// which the dialog manager turns into IDCANCEL when the procedure leaves it).
+void TypeDialogItemText(HWND dialog, int id, std::u16string_view text);
+void TickDialogItem(HWND dialog, int id, bool checked);
+void ClickDialogButton(HWND dialog, int id);
+void PressCloseBox(HWND dialog);
+bool DialogOpen(HWND dialog);
+
+struct MessageBoxRecord {
+    HWND owner;
+    std::u16string text;
+    std::u16string caption;
+    UINT type;
+};
+// Every MessageBoxW shown; each is answered with IDOK.
+std::vector<MessageBoxRecord> MessageBoxes();
+
+struct OpenFileRecord {
+    HWND owner;
+    std::u16string title;
+    std::u16string filter;  // NUL separators shown as "|", the final double NUL dropped
+    std::u16string initialDir;
+    std::u16string fileName;  // the buffer's contents when the dialog opened
+    std::u16string defaultExtension;
+    DWORD flags;
+    DWORD maxFile;
+};
+// Every GetOpenFileNameW shown.
+std::vector<OpenFileRecord> OpenFileDialogs();
+// How the following file-open dialogs answer: the chosen file's full path, or
+// nullopt for Cancel (the default).
+void SetOpenFileAnswer(std::optional<std::u16string> path);
 
 }  // namespace winsim
