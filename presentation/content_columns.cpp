@@ -1,0 +1,145 @@
+#include "presentation/content_columns.h"
+
+#include <algorithm>
+
+#include "config/messages.h"
+#include "plugin/host_interface.h"
+#include "plugin/plugin_state.h"
+#include "plugin/win_owner.h"
+#include "streams/stream_finder.h"
+
+namespace {
+
+constexpr ContentFieldInfo kFields[kContentFieldCount] = {
+    {"Has Stream", "", ft_boolean},
+    {"Streams Count", "", ft_numeric_32},
+    {"Stream", "1|2|3|4|5|6|7|8|9|10", ft_stringw},
+    {"All Streams One Line", "", ft_stringw},
+    {"Type", "", ft_stringw},
+};
+
+// The finder opens through the long-path form.
+WString FinderPath(const WString& local)
+{
+    WStringView s = local;
+    if (s.substr(0, 4) == TEXT("\\\\?\\"))
+        return local;
+    if (s.substr(0, 2) == TEXT("\\\\"))
+        return WString(TEXT("\\\\?\\UNC\\")) + WString(s.substr(2));
+    return WString(TEXT("\\\\?\\")) + local;
+}
+
+bool IsAbsence(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// A directory probe's failures that mean "nothing there" rather than "there,
+// but not readable".
+bool IsDirectoryAbsence(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NOT_READY ||
+           error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME || error == ERROR_INVALID_NAME ||
+           error == ERROR_BAD_PATHNAME;
+}
+
+// A link counts as what it leads to: a file link when its target opens for
+// reading (or is busy), a directory link when its target opens as a directory.
+bool TargetOpens(const WString& path, DWORD flags)
+{
+    UniqueFile target(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags,
+                                  nullptr));
+    return target || GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool FoundAsFile(const WString& path)
+{
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(FindFirstFileW(path.c_str(), &data));
+    return find && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+const ContentFieldInfo* ContentFieldAt(int fieldIndex)
+{
+    if (fieldIndex < 0 || fieldIndex >= kContentFieldCount)
+        return nullptr;
+    return &kFields[fieldIndex];
+}
+
+WString CleanStreamName(WStringView name)
+{
+    static constexpr WStringView kData = TEXT(":$DATA");
+    WString out(name);
+    for (std::size_t i = 0; i + kData.size() <= out.size(); ++i) {
+        if (EqualsAsciiNoCase(WStringView(out).substr(i, kData.size()), kData)) {
+            // Only the first occurrence counts, and only when it ends the name.
+            if (i + kData.size() == out.size())
+                out.resize(i);
+            break;
+        }
+    }
+    if (!out.empty() && out[0] == ':')
+        out.erase(0, 1);
+    return out;
+}
+
+StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
+{
+    StreamColumns columns;
+    TFindStreamData data{};
+    if (!StreamFindFirst(FinderPath(local), PluginState().StreamFilter, data))
+        return columns;
+    do {
+        WString name = data.Name.empty() ? WString() : CleanStreamName(data.Name);
+        ++columns.Count;
+        if (columns.Count == wanted)
+            columns.Chosen = name;
+        if (!name.empty()) {
+            if (!columns.Joined.empty())
+                columns.Joined += TEXT("; ");
+            columns.Joined += name;
+        }
+    } while (StreamFindNext(data));
+    StreamFindClose(data);
+    return columns;
+}
+
+WString ExtensionOf(WStringView path)
+{
+    std::size_t slash = path.rfind('\\');
+    WStringView last = slash == WStringView::npos ? path : path.substr(slash + 1);
+    std::size_t dot = last.rfind('.');
+    return dot == WStringView::npos ? WString() : WString(last.substr(dot + 1));
+}
+
+WString TypeText(const WString& local)
+{
+    WString s = local;
+    if (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    if (std::count(s.begin(), s.end(), WCHAR{':'}) >= 2)
+        return Message(Msg::StreamType);
+    if (s.empty())
+        return TEXT("?");
+
+    // One look at the attributes serves every probe below.
+    DWORD attributes = GetFileAttributesW(s.c_str());
+    DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+    bool present = attributes != INVALID_FILE_ATTRIBUTES;
+    bool directory = present && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    bool link = present && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+
+    bool isFile = present ? !directory && (!link || TargetOpens(s, 0))
+                          : !IsAbsence(error) && FoundAsFile(s);
+    if (isFile)
+        return ExtensionOf(s);
+    bool isDirectory = present ? directory && (!link || TargetOpens(s, FILE_FLAG_BACKUP_SEMANTICS))
+                               : !IsDirectoryAbsence(error);
+    if (isDirectory || directory)
+        return Message(Msg::DirType);
+    if (present)
+        return ExtensionOf(s);  // a file link whose target is gone
+    return TEXT("?");
+}

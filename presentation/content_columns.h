@@ -1,0 +1,49 @@
+// The host's custom columns about the streams of a file or directory: the
+// field table, the values from one walk over the streams, and the type text.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/text.h"
+
+// The fields, by FieldIndex.
+enum ContentField : int {
+    cfHasStream = 0,
+    cfStreamsCount = 1,
+    cfStream = 2,
+    cfAllStreamsOneLine = 3,
+    cfType = 4,
+    kContentFieldCount = 5,
+};
+
+struct ContentFieldInfo {
+    const char* Name;
+    const char* Units;
+    int Type;
+};
+
+// The field of an index; null outside the table.
+const ContentFieldInfo* ContentFieldAt(int fieldIndex);
+
+struct StreamColumns {
+    int Count = 0;     // streams of the kinds in force, unnamed ones included
+    WString Chosen;    // the name of the stream at the wanted position (1-based)
+    WString Joined;    // the names of the named streams, separated by "; "
+};
+
+// One walk over the streams of a local path with StreamFilter. A path that
+// cannot be opened gives the empty result.
+StreamColumns EnumerateStreamColumns(const WString& local, long long wanted);
+
+// ":notes:$DATA" becomes "notes": a ":$DATA" that ends the name is cut off,
+// then a leading colon.
+WString CleanStreamName(WStringView name);
+
+// The "Type" column: "<Stream>" for a stream entry, the extension of a file,
+// "<Dir>" for a directory, "?" for what does not exist (texts of the message
+// table where it has them).
+WString TypeText(const WString& local);
+
+// The extension of the last path component, without its dot; empty when it
+// has none.
+WString ExtensionOf(WStringView path);

@@ -1,0 +1,139 @@
+// The content exports: thin shells over the columns. None is gated: the host
+// may ask for columns before FsInitW, and the answers then use the empty
+// filter (every stream) and empty type texts.
+#include "presentation/content_exports.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/host_interface.h"
+#include "plugin/paths.h"
+#include "presentation/content_columns.h"
+
+namespace {
+
+// A text value in a buffer of maxlen bytes: at most (maxlen div 2) - 2
+// characters and a NUL, so there is always room to spare. A buffer too small
+// for that gets at most the NUL, and a buffer of under two bytes nothing.
+void CopyText(WStringView text, void* buffer, int maxlen)
+{
+    if (!buffer || maxlen < static_cast<int>(sizeof(WCHAR)))
+        return;
+    long long chars = static_cast<long long>(maxlen / 2) - 2;
+    std::size_t n = chars <= 0 ? 0 : std::min<std::size_t>(text.size(), static_cast<std::size_t>(chars));
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::memcpy(bytes, text.data(), n * sizeof(WCHAR));
+    const WCHAR nul = 0;
+    std::memcpy(bytes + n * sizeof(WCHAR), &nul, sizeof(WCHAR));
+}
+
+// A 32-bit value; false when the buffer cannot hold one.
+bool CopyInt(std::int32_t value, void* buffer, int maxlen)
+{
+    if (!buffer || maxlen < static_cast<int>(sizeof(value)))
+        return false;
+    std::memcpy(buffer, &value, sizeof(value));
+    return true;
+}
+
+int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* fieldValue, int maxlen)
+{
+    WString local = PluginToLocalPath(fileName);
+    const ContentFieldInfo* field = ContentFieldAt(fieldIndex);
+    // An empty name names nothing: the empty results, without a look at the
+    // file system.
+    if (local.empty()) {
+        if (!field)
+            return ft_fieldempty;
+        if (field->Type == ft_stringw) {
+            CopyText({}, fieldValue, maxlen);
+            return field->Type;
+        }
+        return CopyInt(0, fieldValue, maxlen) ? field->Type : ft_fieldempty;
+    }
+    if (local[0] == ':')
+        return ft_fieldempty;
+    // The walk runs for every field, as the columns are computed together.
+    StreamColumns columns = EnumerateStreamColumns(local, static_cast<long long>(unitIndex) + 1);
+    switch (fieldIndex) {
+    case cfHasStream:
+        return CopyInt(columns.Count > 0 ? 1 : 0, fieldValue, maxlen) ? ft_boolean : ft_fieldempty;
+    case cfStreamsCount:
+        return CopyInt(columns.Count, fieldValue, maxlen) ? ft_numeric_32 : ft_fieldempty;
+    case cfStream:
+        CopyText(columns.Chosen, fieldValue, maxlen);
+        return ft_stringw;
+    case cfAllStreamsOneLine:
+        CopyText(columns.Joined, fieldValue, maxlen);
+        return ft_stringw;
+    case cfType:
+        CopyText(TypeText(local), fieldValue, maxlen);
+        return ft_stringw;
+    default:
+        return ft_fieldempty;
+    }
+}
+
+}  // namespace
+
+extern "C" int WINAPI FsContentGetSupportedField(int FieldIndex, char* FieldName, char* Units, int maxlen)
+{
+    const ContentFieldInfo* field = ContentFieldAt(FieldIndex);
+    if (!field)
+        return ft_nomorefields;
+    if (maxlen > 0) {
+        CopyTruncated(std::string_view(field->Name), FieldName, static_cast<std::size_t>(maxlen));
+        CopyTruncated(std::string_view(field->Units), Units, static_cast<std::size_t>(maxlen));
+    }
+    return field->Type;
+}
+
+extern "C" int WINAPI FsContentGetValueW(WCHAR* FileName, int FieldIndex, int UnitIndex, void* FieldValue,
+                                         int maxlen, int)
+{
+    try {
+        return ContentValue(FromHost(FileName), FieldIndex, UnitIndex, FieldValue, maxlen);
+    } catch (...) {
+        return ft_fileerror;
+    }
+}
+
+extern "C" int WINAPI FsContentGetValue(char* FileName, int FieldIndex, int UnitIndex, void* FieldValue, int maxlen,
+                                        int flags)
+{
+    try {
+        WString wide;
+        if (FileName && *FileName) {
+            int n = MultiByteToWideChar(CP_ACP, 0, FileName, -1, nullptr, 0);
+            if (n <= 0)
+                return ft_fileerror;
+            wide.assign(static_cast<std::size_t>(n), WCHAR{});
+            if (MultiByteToWideChar(CP_ACP, 0, FileName, -1, wide.data(), n) != n)
+                return ft_fileerror;
+            wide.resize(static_cast<std::size_t>(n) - 1);  // the terminating zero
+        }
+        return FsContentGetValueW(wide.data(), FieldIndex, UnitIndex, FieldValue, maxlen, flags);
+    } catch (...) {
+        return ft_fileerror;
+    }
+}
+
+extern "C" int WINAPI FsContentGetDefaultSortOrder(int FieldIndex)
+{
+    return FieldIndex == cfType ? 1 : -1;
+}
+
+extern "C" BOOL WINAPI FsContentGetDefaultViewW(WCHAR* ViewContents, WCHAR* ViewHeaders, WCHAR* ViewWidths,
+                                                WCHAR* ViewOptions, int maxlen)
+{
+    CopyText(kViewContents, ViewContents, maxlen);
+    CopyText(kViewHeaders, ViewHeaders, maxlen);
+    CopyText(kViewWidths, ViewWidths, maxlen);
+    CopyText(kViewOptions, ViewOptions, maxlen);
+    return kPluginTrue;
+}
+
+extern "C" BOOL WINAPI FsContentGetDefaultView(char*, char*, char*, char*, int)
+{
+    return FALSE;  // no default view for hosts without wide columns
+}

@@ -1,0 +1,326 @@
+// The content exports as the host calls them for its custom columns.
+#include <array>
+#include <cstring>
+
+#include "host_fixture.h"
+#include "presentation/content_columns.h"
+#include "presentation/content_exports.h"
+
+namespace {
+
+constexpr unsigned char kGuard = 0xCD;
+
+// A value buffer of fixed size, filled with a guard byte so that every byte
+// the plugin did not write can be told apart.
+struct ValueBuffer {
+    std::array<unsigned char, 1024> bytes;
+    ValueBuffer() { bytes.fill(kGuard); }
+    std::u16string Text() const
+    {
+        std::u16string s;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            char16_t c = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+            if (c == 0)
+                break;
+            s += c;
+        }
+        return s;
+    }
+    std::int32_t Int() const
+    {
+        std::int32_t v;
+        std::memcpy(&v, bytes.data(), sizeof(v));
+        return v;
+    }
+    // Bytes from offset on that the plugin left untouched.
+    bool UntouchedFrom(std::size_t offset) const
+    {
+        for (std::size_t i = offset; i < bytes.size(); ++i)
+            if (bytes[i] != kGuard)
+                return false;
+        return true;
+    }
+};
+
+struct Value {
+    int result;
+    std::u16string text;
+    std::int32_t number;
+};
+
+Value Get(std::u16string name, int field, int unit = 0, int maxlen = 1024)
+{
+    ValueBuffer b;
+    int result = FsContentGetValueW(name.data(), field, unit, b.bytes.data(), maxlen, 0);
+    return {result, b.Text(), b.Int()};
+}
+
+class ContentColumns : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        ASSERT_EQ(InitPlugin(), 0);
+        winsim::AddFile(u"C:\\d\\two.txt", "body");
+        winsim::AddStream(u"C:\\d\\two.txt", u"a", "1");
+        winsim::AddStream(u"C:\\d\\two.txt", u"b", "22");
+        winsim::AddFile(u"C:\\d\\plain.txt", "x");
+        winsim::AddFile(u"C:\\d\\archive.tar.gz", "");
+        winsim::AddFile(u"C:\\d\\README", "");
+        winsim::AddDirectory(u"C:\\d\\sub.dir");
+    }
+};
+
+TEST(ContentFields, TableAndUnits)
+{
+    struct Case {
+        int index;
+        int type;
+        const char* name;
+        const char* units;
+    };
+    const Case cases[] = {
+        {0, ft_boolean, "Has Stream", ""},
+        {1, ft_numeric_32, "Streams Count", ""},
+        {2, ft_stringw, "Stream", "1|2|3|4|5|6|7|8|9|10"},
+        {3, ft_stringw, "All Streams One Line", ""},
+        {4, ft_stringw, "Type", ""},
+    };
+    for (const auto& c : cases) {
+        char name[64], units[64];
+        EXPECT_EQ(FsContentGetSupportedField(c.index, name, units, 64), c.type) << c.index;
+        EXPECT_STREQ(name, c.name);
+        EXPECT_STREQ(units, c.units);
+    }
+    // Outside the table nothing is written.
+    for (int index : {5, -1, 1000, INT32_MIN}) {
+        char name[8] = "guard", units[8] = "guard";
+        EXPECT_EQ(FsContentGetSupportedField(index, name, units, 8), ft_nomorefields) << index;
+        EXPECT_STREQ(name, "guard");
+        EXPECT_STREQ(units, "guard");
+    }
+    // Short buffers: maxlen - 1 characters and the NUL; 0 or less: nothing.
+    char name[8] = "guard..", units[8] = "guard..";
+    EXPECT_EQ(FsContentGetSupportedField(2, name, units, 5), ft_stringw);
+    EXPECT_STREQ(name, "Stre");
+    EXPECT_STREQ(units, "1|2|");
+    for (int maxlen : {0, -1}) {
+        char n[4] = "abc", u[4] = "abc";
+        EXPECT_EQ(FsContentGetSupportedField(0, n, u, maxlen), ft_boolean);
+        EXPECT_STREQ(n, "abc");
+        EXPECT_STREQ(u, "abc");
+    }
+    EXPECT_EQ(FsContentGetSupportedField(0, nullptr, nullptr, 64), ft_boolean);
+}
+
+TEST_F(ContentColumns, ValuesOfFilesDirectoriesAndEntries)
+{
+    struct Case {
+        const char16_t* path;
+        int field;
+        int unit;
+        int result;
+        const char* text;  // for text fields
+        int number;        // for the others
+    };
+    // With every kind in force a file's sequence is its security descriptor,
+    // its unnamed data, then its named streams.
+    const Case cases[] = {
+        {u"\\C:\\d\\two.txt", 0, 0, ft_boolean, "", 1},
+        {u"\\C:\\d\\two.txt", 1, 0, ft_numeric_32, "", 4},
+        {u"\\C:\\d\\two.txt", 2, 0, ft_stringw, "", 0},  // the security descriptor has no name
+        {u"\\C:\\d\\two.txt", 2, 2, ft_stringw, "a", 0},
+        {u"\\C:\\d\\two.txt", 2, 3, ft_stringw, "b", 0},
+        {u"\\C:\\d\\two.txt", 2, 4, ft_stringw, "", 0},  // beyond the last
+        {u"\\C:\\d\\two.txt", 2, 9, ft_stringw, "", 0},
+        {u"\\C:\\d\\two.txt", 2, -7, ft_stringw, "", 0},
+        {u"\\C:\\d\\two.txt", 2, INT32_MAX, ft_stringw, "", 0},
+        {u"\\C:\\d\\two.txt", 3, 0, ft_stringw, "a; b", 0},
+        {u"\\C:\\d\\two.txt", 4, 0, ft_stringw, "txt", 0},
+        {u"\\C:\\d\\plain.txt", 0, 0, ft_boolean, "", 1},
+        {u"\\C:\\d\\plain.txt", 1, 0, ft_numeric_32, "", 2},
+        {u"\\C:\\d\\plain.txt", 3, 0, ft_stringw, "", 0},
+        {u"\\C:\\d\\archive.tar.gz", 4, 0, ft_stringw, "gz", 0},
+        {u"\\C:\\d\\README", 4, 0, ft_stringw, "", 0},
+        {u"\\C:\\d\\sub.dir", 4, 0, ft_stringw, "<Dir>", 0},
+        {u"\\C:\\d\\sub.dir\\", 4, 0, ft_stringw, "<Dir>", 0},
+        {u"\\C:", 4, 0, ft_stringw, "<Dir>", 0},
+        {u"\\C:\\d\\two.txt\\::$DATA", 4, 0, ft_stringw, "<Stream>", 0},
+        {u"\\C:\\d\\two.txt\\:a:$DATA", 4, 0, ft_stringw, "<Stream>", 0},
+        {u"\\C:\\d\\missing.txt", 0, 0, ft_boolean, "", 0},
+        {u"\\C:\\d\\missing.txt", 1, 0, ft_numeric_32, "", 0},
+        {u"\\C:\\d\\missing.txt", 3, 0, ft_stringw, "", 0},
+        {u"\\C:\\d\\missing.txt", 4, 0, ft_stringw, "?", 0},
+        {u"\\Q:\\x", 4, 0, ft_stringw, "?", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.path) + " field " + std::to_string(c.field) + " unit " + std::to_string(c.unit));
+        Value v = Get(c.path, c.field, c.unit);
+        EXPECT_EQ(v.result, c.result);
+        if (c.result == ft_stringw)
+            EXPECT_EQ(U8(v.text), c.text);
+        else
+            EXPECT_EQ(v.number, c.number);
+    }
+}
+
+TEST_F(ContentColumns, FieldsOutsideTheTableAndStreamNamesWriteNothing)
+{
+    const std::pair<std::u16string, int> cases[] = {
+        {u"\\C:\\d\\two.txt", 5}, {u"\\C:\\d\\two.txt", -1}, {u"\\:x", 0}, {u"\\:x", 4}, {u":", 3},
+    };
+    for (const auto& [path, field] : cases) {
+        ValueBuffer b;
+        std::u16string p = path;
+        EXPECT_EQ(FsContentGetValueW(p.data(), field, 0, b.bytes.data(), 1024, 0), ft_fieldempty) << U8(path);
+        EXPECT_TRUE(b.UntouchedFrom(0)) << U8(path);
+    }
+}
+
+TEST_F(ContentColumns, TheFilterInForceDecidesWhatCounts)
+{
+    PluginState().StreamFilter = TStreamIds{};
+    PluginState().StreamFilter.Add(TStreamId::siAlternate);
+    EXPECT_EQ(Get(u"\\C:\\d\\two.txt", 1).number, 2);
+    EXPECT_EQ(U8(Get(u"\\C:\\d\\two.txt", 2, 0).text), "a");
+    EXPECT_EQ(Get(u"\\C:\\d\\plain.txt", 0).number, 0);
+    EXPECT_EQ(Get(u"\\C:\\d\\plain.txt", 1).number, 0);
+}
+
+TEST_F(ContentColumns, TypeTextsComeFromTheMessageTable)
+{
+    PluginState().Messages[static_cast<int>(Msg::DirType)] = u"<Verz>";
+    PluginState().Messages[static_cast<int>(Msg::StreamType)] = u"<Strom>";
+    EXPECT_EQ(U8(Get(u"\\C:\\d\\sub.dir", 4).text), "<Verz>");
+    EXPECT_EQ(U8(Get(u"\\C:\\d\\two.txt\\:a:$DATA", 4).text), "<Strom>");
+}
+
+TEST_F(ContentColumns, TextBuffersAreNeverOverrun)
+{
+    struct Case {
+        int maxlen;
+        const char* text;        // what the buffer then holds
+        std::size_t firstUntouched;
+    };
+    const Case cases[] = {
+        {8, "a;", 6},  // (8 div 2) - 2 = 2 characters and the NUL
+        {9, "a;", 6},
+        {10, "a; ", 8},
+        {5, "", 2},
+        {4, "", 2},
+        {3, "", 2},
+        {2, "", 2},
+        {1, "", 0},
+        {0, "", 0},
+        {-8, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxlen);
+        ValueBuffer b;
+        std::u16string name = u"\\C:\\d\\two.txt";
+        EXPECT_EQ(FsContentGetValueW(name.data(), 3, 0, b.bytes.data(), c.maxlen, 0), ft_stringw);
+        if (c.firstUntouched > 0)
+            EXPECT_EQ(U8(b.Text()), c.text);
+        EXPECT_TRUE(b.UntouchedFrom(c.firstUntouched));
+    }
+    // A number needs four bytes; a smaller buffer gets nothing and no value.
+    for (int maxlen : {3, 0, -1}) {
+        ValueBuffer b;
+        std::u16string name = u"\\C:\\d\\two.txt";
+        EXPECT_EQ(FsContentGetValueW(name.data(), 1, 0, b.bytes.data(), maxlen, 0), ft_fieldempty) << maxlen;
+        EXPECT_TRUE(b.UntouchedFrom(0)) << maxlen;
+    }
+}
+
+TEST_F(ContentColumns, EmptyOrMissingNamesGiveTheEmptyResults)
+{
+    winsim::ClearCallLog();
+    std::u16string empty;
+    for (WCHAR* name : {empty.data(), static_cast<WCHAR*>(nullptr)}) {
+        for (int field = 0; field < 5; ++field) {
+            ValueBuffer b;
+            int expected = field == 0 ? ft_boolean : field == 1 ? ft_numeric_32 : ft_stringw;
+            EXPECT_EQ(FsContentGetValueW(name, field, 0, b.bytes.data(), 64, 0), expected) << field;
+            EXPECT_EQ(b.Int() & (field >= 2 ? 0xFFFF : -1), 0);
+        }
+    }
+    EXPECT_EQ(winsim::CountCalls("CreateFileW") + winsim::CountCalls("GetFileAttributesW"), 0u);
+}
+
+TEST_F(ContentColumns, TheAnsiVariantConvertsTheName)
+{
+    winsim::AddFile(u"C:\\d\\caf\u00e9.txt", "x");
+    winsim::AddStream(u"C:\\d\\caf\u00e9.txt", u"note", "n");
+    ValueBuffer b;
+    char name[] = "\\C:\\d\\caf\xE9.txt";
+    EXPECT_EQ(FsContentGetValue(name, 3, 0, b.bytes.data(), 64, 0), ft_stringw);
+    EXPECT_EQ(U8(b.Text()), "note");
+    EXPECT_EQ(FsContentGetValue(nullptr, 4, 0, b.bytes.data(), 64, 0), ft_stringw);
+}
+
+TEST_F(ContentColumns, UnreadableAttributesFallBackToTheSearch)
+{
+    struct Case {
+        const char16_t* path;
+        DWORD error;
+        const char* type;
+    };
+    const Case cases[] = {
+        {u"\\C:\\d\\plain.txt", ERROR_ACCESS_DENIED, "txt"},    // found by the search as a file
+        {u"\\C:\\d\\sub.dir", ERROR_ACCESS_DENIED, "<Dir>"},    // there, and not a file
+        {u"\\C:\\d\\missing", ERROR_SHARING_VIOLATION, "<Dir>"},  // not absent, so taken for a directory
+        {u"\\C:\\d\\plain.txt", ERROR_NOT_READY, "txt"},
+        {u"\\C:\\d\\missing", ERROR_NOT_READY, "?"},
+        {u"\\C:\\d\\missing", ERROR_BAD_NETPATH, "?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.path) + " " + std::to_string(c.error));
+        winsim::FailCall("GetFileAttributesW", c.error);
+        EXPECT_EQ(U8(Get(c.path, 4).text), c.type);
+    }
+}
+
+TEST_F(ContentColumns, LinksCountAsWhatTheyLeadTo)
+{
+    winsim::AddJunction(u"C:\\d\\link", u"C:\\d\\sub.dir");
+    EXPECT_EQ(U8(Get(u"\\C:\\d\\link", 4).text), "<Dir>");
+}
+
+TEST(CleanStreamName, CutsTheDataSuffixAndTheLeadingColon)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u":notes:$DATA", u"notes"}, {u":notes:$data", u"notes"}, {u":a.b:$DaTa", u"a.b"},
+        {u":x", u"x"},               {u"x", u"x"},                {u"", u""},
+        {u":", u""},                 {u":$DATA", u""},            {u"::$DATA", u""},
+        // Only the first ":$DATA" counts, and only when it ends the name.
+        {u":a:$DATA:$DATA", u"a:$DATA:$DATA"}, {u":a:$DATAx", u"a:$DATAx"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(U8(CleanStreamName(in)), U8(out)) << U8(in);
+}
+
+TEST(ContentDefaultView, TextsSortOrderAndTheAnsiVariant)
+{
+    std::array<WCHAR, 512> contents{}, headers{}, widths{}, options{};
+    EXPECT_EQ(FsContentGetDefaultViewW(contents.data(), headers.data(), widths.data(), options.data(), 1024), -1);
+    EXPECT_EQ(U8(contents.data()),
+              "[=<fs>.Type]\\n[=<fs>.Has Stream]\\n[=<fs>.Streams Count]\\n[=<fs>.All Streams One Line]");
+    EXPECT_EQ(U8(headers.data()), "Type\\nHas Stream\\nStreams Count\\nAll Streams One Line");
+    EXPECT_EQ(U8(widths.data()), "80,-30,-40,-37,50,510");
+    EXPECT_EQ(U8(options.data()), "-1|0");
+
+    // Cut to (maxlen div 2) - 2 characters.
+    EXPECT_EQ(FsContentGetDefaultViewW(contents.data(), headers.data(), widths.data(), options.data(), 12), -1);
+    EXPECT_EQ(U8(contents.data()), "[=<f");
+    EXPECT_EQ(U8(options.data()), "-1|0");
+
+    char a[8] = "guard", b[8] = "guard", c[8] = "guard", d[8] = "guard";
+    EXPECT_EQ(FsContentGetDefaultView(a, b, c, d, 8), 0);
+    EXPECT_STREQ(a, "guard");
+
+    for (int field : {0, 1, 2, 3, 5, -1})
+        EXPECT_EQ(FsContentGetDefaultSortOrder(field), -1) << field;
+    EXPECT_EQ(FsContentGetDefaultSortOrder(4), 1);
+}
+
+}  // namespace
