@@ -11,6 +11,7 @@
 #include "sections.h"
 #include "pathname.h"
 #include "sim.h"
+#include "shellexec.h"
 #include "ui.h"
 
 namespace winsim::detail {
@@ -205,6 +206,7 @@ void Reset()
     ResetLocalMemory();
     ResetExceptionHandlers();
     ResetWindows();
+    ResetShellExecute();
 }
 
 void AddVolume(WCHAR letter, std::u16string_view fileSystem)

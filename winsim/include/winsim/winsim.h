@@ -241,4 +241,28 @@ std::vector<OpenFileRecord> OpenFileDialogs();
 // nullopt for Cancel (the default).
 void SetOpenFileAnswer(std::optional<std::u16string> path);
 
+// ---------------------------------------------------------------- the shell's launches
+struct ShellCall {
+    std::string function;  // "ShellExecuteW" or "ShellExecuteExW"
+    HWND owner;
+    std::u16string verb;
+    std::u16string file;
+    std::u16string parameters;
+    std::u16string directory;
+    int show;
+    ULONG mask;        // ShellExecuteExW only
+    DWORD structSize;  // ShellExecuteExW only
+    bool zeroElsewhere;  // ShellExecuteExW: every field not named above was zero
+};
+// Every launch asked of the shell, in order.
+std::vector<ShellCall> ShellCalls();
+// A program the shell finds on the search path by its bare name ("notepad.exe").
+void AddProgram(std::u16string_view name);
+// Every later launch fails with this system error (ShellExecuteW answers with
+// the matching SE_ERR_ value), until Reset. Without it a launch succeeds when
+// the file exists (relative names in the given directory) or is a program.
+void FailShellExecute(DWORD error);
+// The process's current directory.
+std::u16string CurrentDirectory();
+
 }  // namespace winsim
