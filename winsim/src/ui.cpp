@@ -576,6 +576,25 @@ extern "C" int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, 
     return IDOK;
 }
 
+// ---------------------------------------------------------------- text
+
+extern "C" DWORD WINAPI CharLowerBuffW(LPWSTR lpsz, DWORD cchLength)
+{
+    WINSIM_ENTER("CharLowerBuffW", {}, DWORD{0});
+    if (!lpsz)
+        return 0;
+    // The inverse of the volume's upcase table as winsim models it: ASCII,
+    // Latin-1 and Cyrillic letters.
+    for (DWORD i = 0; i < cchLength; ++i) {
+        WCHAR c = lpsz[i];
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F))
+            lpsz[i] = static_cast<WCHAR>(c + 0x20);
+        else if (c >= 0x400 && c <= 0x40F)
+            lpsz[i] = static_cast<WCHAR>(c + 0x50);
+    }
+    return cchLength;
+}
+
 // ---------------------------------------------------------------- the test side
 
 namespace winsim {

@@ -198,4 +198,8 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW lpofn);
 DWORD WINAPI CommDlgExtendedError();
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
+// ------------------------------------------------------------- text
+// Lower case in place by the system's mapping; the result is the length.
+DWORD WINAPI CharLowerBuffW(LPWSTR lpsz, DWORD cchLength);
+
 }  // extern "C"
