@@ -22,7 +22,8 @@ void CopyText(WStringView text, void* buffer, int maxlen)
     long long chars = static_cast<long long>(maxlen / 2) - 2;
     std::size_t n = chars <= 0 ? 0 : std::min<std::size_t>(text.size(), static_cast<std::size_t>(chars));
     auto* bytes = static_cast<unsigned char*>(buffer);
-    std::memcpy(bytes, text.data(), n * sizeof(WCHAR));
+    if (n > 0)
+        std::memcpy(bytes, text.data(), n * sizeof(WCHAR));
     const WCHAR nul = 0;
     std::memcpy(bytes + n * sizeof(WCHAR), &nul, sizeof(WCHAR));
 }
