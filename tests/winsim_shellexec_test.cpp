@@ -72,6 +72,8 @@ TEST_F(WinsimShell, LaunchesSucceedAboveThirtyTwoAndRecordTheirArguments)
         {u"notepad.exe readme.txt", u"C:\\d", SE_ERR_FNF},
         {u"C:\\d\\missing.txt", nullptr, SE_ERR_FNF},
         {u"C:\\nowhere\\x.txt", nullptr, SE_ERR_PNF},
+        {u"C:", u"C:", 0},  // a drive is not looked for in the directory
+        {u"   ", u"C:\\d", SE_ERR_FNF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.file));

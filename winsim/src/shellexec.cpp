@@ -50,9 +50,11 @@ INT_PTR ShellExecuteCode(DWORD error)
     }
 }
 
+// A name with a drive ("C:\x", "C:") or a UNC name is not looked for in the
+// given directory.
 bool IsAbsolute(const std::u16string& p)
 {
-    return (p.size() >= 3 && p[1] == u':' && p[2] == u'\\') || (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\');
+    return (p.size() >= 2 && p[1] == u':') || (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\');
 }
 
 // The error of a launch of file, 0 when the shell finds something to open.
@@ -60,7 +62,8 @@ DWORD LaunchError(const std::u16string& file, const std::u16string& directory)
 {
     if (Shell().failure)
         return *Shell().failure;
-    if (file.empty())
+    // A name of nothing but blanks names no file.
+    if (file.find_first_not_of(u' ') == std::u16string::npos)
         return ERROR_FILE_NOT_FOUND;
     if (Shell().programs.count(Upcase(file)))
         return 0;

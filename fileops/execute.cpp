@@ -1,0 +1,208 @@
+#include "fileops/execute.h"
+
+#include <shellapi.h>
+
+#include "config/language_path.h"
+#include "config/messages.h"
+#include "config/settings.h"
+#include "config/settings_dialog.h"
+#include "fileops/create_directory.h"
+#include "fileops/delete_tree.h"
+#include "plugin/host_bridge.h"
+#include "plugin/host_interface.h"
+#include "plugin/paths.h"
+#include "plugin/plugin_state.h"
+#include "transfer/system_error.h"
+
+namespace {
+
+constexpr WStringView kOpen = TEXT("open");
+constexpr WStringView kProperties = TEXT("properties");
+
+WStringView TrimControlAndBlanks(WStringView s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && s[b] <= ' ')
+        ++b;
+    while (e > b && s[e - 1] <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+// A message slot, then ": " and the system's text for the calling thread's
+// last error.
+void ShowWithSystemError(Msg slot)
+{
+    DWORD error = GetLastError();
+    ShowHostMessage(Message(slot) + TEXT(": ") + SystemErrorText(error));
+}
+
+bool Launched(HINSTANCE result)
+{
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+// The directory of a local path: up to and including its last "\" or ":".
+WString WorkingDirectoryOf(const WString& path)
+{
+    std::size_t cut = path.find_last_of(TEXT("\\:"));
+    return cut == WString::npos ? WString() : path.substr(0, cut + 1);
+}
+
+int OpenEntry(HWND mainWin, const WString& remoteName)
+{
+    if (remoteName.size() < 2)
+        return FS_EXEC_ERROR;
+    ResolvedStreamPath target = ResolveStreamPath(remoteName);
+    if (target.IsStream) {
+        ShowHostMessage(Message(Msg::NoExecStream));
+        return FS_EXEC_ERROR;
+    }
+    WString directory = WorkingDirectoryOf(target.Path);
+    if (Launched(ShellExecuteW(mainWin, kOpen.data(), target.Path.c_str(), nullptr, directory.c_str(),
+                               SW_SHOWNORMAL)))
+        return FS_EXEC_OK;
+    ShowHostMessage(Message(Msg::CantRun));
+    return FS_EXEC_ERROR;
+}
+
+int ShowProperties(HWND mainWin, const WString& remoteName)
+{
+    if (remoteName.size() < 2)
+        return FS_EXEC_ERROR;
+    ResolvedStreamPath target = ResolveStreamPath(remoteName);
+    if (target.IsStream) {
+        ShowHostMessage(Message(Msg::NotImplemented));
+        return FS_EXEC_OK;
+    }
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.hwnd = mainWin;
+    info.lpVerb = kProperties.data();
+    info.lpFile = target.Path.c_str();
+    info.nShow = SW_SHOW;
+    if (ShellExecuteExW(&info))
+        return FS_EXEC_OK;
+    ShowWithSystemError(Msg::CantRun);
+    return FS_EXEC_ERROR;
+}
+
+int Launch(HWND mainWin, const WString& remoteName, const WString& line)
+{
+    // The whole line is the file name: the shell is asked for nothing else.
+    WString directory = PluginToLocalPath(remoteName);
+    if (Launched(ShellExecuteW(mainWin, kOpen.data(), line.c_str(), nullptr, directory.c_str(), SW_SHOWNORMAL)))
+        return FS_EXEC_OK;
+    ShowHostMessage(Message(Msg::CantRun));
+    return FS_EXEC_ERROR;
+}
+
+int RunTypedCommand(HWND mainWin, const WString& remoteName, const WString& line)
+{
+    TypedCommand command = ParseCommandLine(line);
+    if (command.Action == TypedCommand::Kind::Launch)
+        return Launch(mainWin, remoteName, line);
+
+    WString currentDir = PluginToLocalPath(remoteName);
+    WString argument = ResolveCommandArgument(currentDir, command.Argument);
+    if (command.Action == TypedCommand::Kind::Delete) {
+        // "del" and "rmdir" alike: a file (or stream) is deleted, anything
+        // else removed as an empty directory.
+        bool isFile = FileExistsLong(argument);
+        if (!SetCurrentDirectoryW(currentDir.c_str()))
+            return FS_EXEC_ERROR;
+        bool ok = isFile ? DeleteFileOrDirectoryLong(argument) : RemoveDirectoryLong(argument);
+        if (!ok)
+            ShowWithSystemError(Msg::DeleteError);
+        return FS_EXEC_OK;
+    }
+    if (!SetCurrentDirectoryW(currentDir.c_str()))
+        return FS_EXEC_ERROR;
+    if (!CreateDirectoryPathLong(argument))
+        ShowWithSystemError(Msg::WriteError);
+    return FS_EXEC_OK;
+}
+
+int ExecuteFile(HWND mainWin, const WString& remoteName, const WString& verb)
+{
+    WString lowerVerb = LowerCaseVerb(verb);
+    if (remoteName == TEXT("\\")) {
+        // The plugin's root: its properties are the settings dialog.
+        if (lowerVerb == kProperties && ShowSettingsDialog(mainWin))
+            LoadSettings();
+        return FS_EXEC_OK;
+    }
+    if (lowerVerb == kOpen)
+        return OpenEntry(mainWin, remoteName);
+    if (lowerVerb == kProperties)
+        return ShowProperties(mainWin, remoteName);
+
+    std::size_t space = lowerVerb.find(' ');
+    WStringView command = space == WString::npos ? WStringView() : WStringView(lowerVerb).substr(0, space);
+    if (command == TEXT("chmod")) {
+        ShowHostMessage(Message(Msg::NotImplemented));
+        return FS_EXEC_ERROR;
+    }
+    if (command != TEXT("quote"))
+        return FS_EXEC_ERROR;
+    // The command line in the letter case the user typed.
+    return RunTypedCommand(mainWin, remoteName, verb.substr(space + 1));
+}
+
+}  // namespace
+
+WString LowerCaseVerb(WStringView verb)
+{
+    WString lower(verb);
+    if (!lower.empty())
+        CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+    return lower;
+}
+
+TypedCommand ParseCommandLine(WStringView line)
+{
+    TypedCommand command;
+    std::size_t space = line.find(' ');
+    if (space == WStringView::npos)
+        return command;
+    WString word = LowerCaseVerb(line.substr(0, space));
+    WStringView argument = TrimControlAndBlanks(line.substr(space + 1));
+    if (!argument.empty() && argument.front() == '"')
+        argument.remove_prefix(1);
+    if (!argument.empty() && argument.back() == '"')
+        argument.remove_suffix(1);
+    if (word == TEXT("del") || word == TEXT("rmdir"))
+        command.Action = TypedCommand::Kind::Delete;
+    else if (word == TEXT("mkdir"))
+        command.Action = TypedCommand::Kind::MakeDirectory;
+    else
+        return command;
+    command.Argument = WString(argument);
+    return command;
+}
+
+WString ResolveCommandArgument(WStringView currentDirectory, WStringView argument)
+{
+    // Nothing typed stays nothing: it must not become the current directory.
+    // "\\?\..." and UNC paths are absolute as they stand.
+    if (argument.empty() || currentDirectory.empty() || argument.substr(0, 2) == TEXT("\\\\") ||
+        IsDrivePath(argument))
+        return WString(argument);
+    WString folder(currentDirectory);
+    if (folder.back() != '\\')
+        folder += '\\';
+    return MakeAbsoluteTo(folder, argument);
+}
+
+extern "C" int WINAPI FsExecuteFileW(HWND MainWin, WCHAR* RemoteName, WCHAR* Verb)
+{
+    if (PluginState().Disabled)
+        return FS_EXEC_OK;
+    try {
+        return ExecuteFile(MainWin, FromHost(RemoteName), FromHost(Verb));
+    } catch (...) {
+        // Also the empty name of "quote mkdir" with nothing after the word.
+        return FS_EXEC_ERROR;
+    }
+}
