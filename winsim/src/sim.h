@@ -41,6 +41,12 @@ struct Volume {
     WCHAR letter = 0;
     std::u16string fileSystem;
     std::shared_ptr<Node> root;
+    // What QueryDosDeviceW reports for the letter: empty for an ordinary
+    // volume ("\Device\HarddiskVolumeN"), "\??\C:\path" for a substituted
+    // drive, the redirector's path for a network drive.
+    std::u16string dosTarget;
+    // A removable drive without a medium: every volume query fails.
+    bool mediumPresent = true;
 };
 
 struct ProcessModel {
@@ -61,6 +67,9 @@ struct World {
     std::map<WCHAR, Volume> volumes;  // by upper-case letter
     ProcessModel process;
     std::uint64_t clock = 0;  // FILETIME ticks handed to new and changed entries
+    UINT errorMode = 0;       // SetErrorMode
+    // The local wall clock (GetLocalTime); unset: the world's clock, as UTC.
+    std::optional<SYSTEMTIME> localTime;
 };
 
 World& TheWorld();

@@ -169,6 +169,23 @@ std::uint64_t ResidentBytes(std::u16string_view path);
 std::uint64_t Size(std::u16string_view path);
 std::string ReadBytes(std::u16string_view path, std::uint64_t offset, std::size_t count);
 
+// ---------------------------------------------------------------- drives
+// A drive letter substituted onto a directory of another volume (subst): its
+// target is "\??\" + target, its volume is the target's.
+void AddSubstDrive(WCHAR letter, std::u16string_view target);
+// A network drive mapped to \\server\share; the server reports fileSystem.
+void AddNetworkDrive(WCHAR letter, std::u16string_view share, std::u16string_view fileSystem = u"NTFS");
+// A removable drive (an optical drive) without a medium: QueryDosDeviceW
+// answers, every volume query fails with ERROR_NOT_READY. Querying it while
+// the error mode lacks SEM_FAILCRITICALERRORS would raise the system's
+// critical-error dialog: Leaks() reports that.
+void AddEmptyRemovableDrive(WCHAR letter);
+UINT ErrorMode();
+
+// ---------------------------------------------------------------- the clock
+// The local wall-clock time GetLocalTime returns from now on.
+void SetLocalTime(const SYSTEMTIME& local);
+
 // UTF-8 for messages in test output.
 std::string Narrow(std::u16string_view text);
 

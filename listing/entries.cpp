@@ -1,0 +1,22 @@
+#include "listing/entries.h"
+
+#include "plugin/win_owner.h"
+
+bool GetEntryTimes(const WString& LocalPath, EntryTimes& Times)
+{
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileW(LocalPath.c_str(), &found));
+    if (!search)
+        return false;
+    Times.Creation = found.ftCreationTime;
+    Times.LastAccess = found.ftLastAccessTime;
+    Times.LastWrite = found.ftLastWriteTime;
+    return true;
+}
+
+void WriteTimes(WIN32_FIND_DATAW& FindData, const EntryTimes& Times)
+{
+    FindData.ftCreationTime = Times.Creation;
+    FindData.ftLastAccessTime = Times.LastAccess;
+    FindData.ftLastWriteTime = Times.LastWrite;
+}

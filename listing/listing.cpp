@@ -1,0 +1,261 @@
+#include "listing/listing.h"
+
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "listing/drives.h"
+#include "plugin/host_interface.h"
+#include "plugin/paths.h"
+#include "plugin/plugin_state.h"
+#include "streams/stream_kinds.h"
+
+namespace {
+
+// The listings the host holds. A value the host hands back is used only when
+// it is one of these, so a handle closed twice or never opened is refused
+// instead of freed twice. The host may list on its background threads.
+class OpenListings {
+public:
+    HANDLE Add(std::unique_ptr<ListingHandle> listing)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ListingHandle* raw = listing.release();
+        open_.insert(raw);
+        return reinterpret_cast<HANDLE>(raw);
+    }
+
+    ListingHandle* Find(HANDLE h)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = open_.find(reinterpret_cast<ListingHandle*>(h));
+        return it == open_.end() ? nullptr : *it;
+    }
+
+    std::unique_ptr<ListingHandle> Take(HANDLE h)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = open_.find(reinterpret_cast<ListingHandle*>(h));
+        if (it == open_.end())
+            return nullptr;
+        std::unique_ptr<ListingHandle> listing(*it);
+        open_.erase(it);
+        return listing;
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<ListingHandle*> open_;
+};
+
+OpenListings& Listings()
+{
+    // Never destroyed: handles the host did not close are not released at unload.
+    static auto* listings = new OpenListings;
+    return *listings;
+}
+
+HANDLE NoEntries(DWORD error)
+{
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+WString WithoutTrailingBackslash(WString s)
+{
+    if (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    return s;
+}
+
+WString SearchPattern(const WString& localPath)
+{
+    return localPath + TEXT("\\*.*");
+}
+
+void DeliverStream(WIN32_FIND_DATAW& FindData, const ListingHandle& h)
+{
+    StreamToFindData(FindData, h.Cursor);
+    WriteTimes(FindData, h.Times);
+}
+
+HANDLE ListDrives(WIN32_FIND_DATAW& FindData)
+{
+    auto h = std::make_unique<ListingHandle>();
+    h->Kind = ListingKind::DriveList;
+    h->Letters = NtfsDriveLetters();
+    if (h->Letters.empty())
+        return NoEntries(ERROR_NO_MORE_FILES);
+    DriveToFindData(FindData, h->Letters[0]);
+    return Listings().Add(std::move(h));
+}
+
+HANDLE ListFile(const WString& local, TStreamIds filter, WIN32_FIND_DATAW& FindData)
+{
+    auto h = std::make_unique<ListingHandle>();
+    h->Kind = ListingKind::StreamsOfFile;
+    // A file whose streams are all filtered out, or cannot be read, is an
+    // empty folder, whatever the finder's reason.
+    if (!StreamFindFirst(ToLongPath(local), filter, h->Cursor))
+        return NoEntries(ERROR_NO_MORE_FILES);
+    if (!GetEntryTimes(local, h->Times))
+        h->Times = EntryTimes{};
+    DeliverStream(FindData, *h);
+    return Listings().Add(std::move(h));
+}
+
+HANDLE ListDirectory(const WString& local, TStreamIds filter, WIN32_FIND_DATAW& FindData)
+{
+    auto h = std::make_unique<ListingHandle>();
+    if (StreamFindFirst(ToLongPath(local), filter, h->Cursor)) {
+        // The directory's own streams come first, then its entries. Both
+        // searches have their first result at hand now; the directory's is
+        // kept and delivered after the last stream, so every stream and every
+        // entry is delivered exactly once.
+        h->Kind = ListingKind::DirectoryWithStreams;
+        h->StreamsActive = true;
+        if (!GetEntryTimes(local, h->Times))
+            h->Times = EntryTimes{};
+        WIN32_FIND_DATAW first{};
+        h->DirHandle.Reset(FindFirstFileW(SearchPattern(local).c_str(), &first));
+        if (h->DirHandle)
+            h->PendingEntry = first;
+        DeliverStream(FindData, *h);
+        return Listings().Add(std::move(h));
+    }
+    // The directory search runs on the plain local path.
+    h->Kind = ListingKind::PlainDirectory;
+    h->DirHandle.Reset(FindFirstFileW(SearchPattern(local).c_str(), &FindData));
+    if (!h->DirHandle)
+        return INVALID_HANDLE_VALUE;  // with FindFirstFileW's error
+    FindData.dwFileAttributes = MaskDirectoryEntryAttributes(FindData.dwFileAttributes);
+    return Listings().Add(std::move(h));
+}
+
+HANDLE FindFirst(const WCHAR* Path, TStreamIds filter, WIN32_FIND_DATAW& FindData)
+{
+    const WString path = FromHost(Path);
+    if (!Path || path == TEXT("\\"))
+        return ListDrives(FindData);
+    if (path.size() < 2)
+        return NoEntries(ERROR_NO_MORE_FILES);
+    const WString local = WithoutTrailingBackslash(PluginToLocalPath(path));
+    if (FileExistsLong(local))
+        return ListFile(local, filter, FindData);
+    return ListDirectory(local, filter, FindData);
+}
+
+// The next directory entry; the system's own result is passed on.
+BOOL NextDirectoryEntry(ListingHandle& h, WIN32_FIND_DATAW& FindData)
+{
+    BOOL found;
+    if (h.PendingEntry) {
+        FindData = *h.PendingEntry;
+        h.PendingEntry.reset();
+        found = TRUE;
+    } else if (!h.DirHandle) {
+        return FALSE;  // the search could not be started
+    } else {
+        found = FindNextFileW(h.DirHandle.Get(), &FindData);
+    }
+    if (found)
+        FindData.dwFileAttributes = MaskDirectoryEntryAttributes(FindData.dwFileAttributes);
+    return found;
+}
+
+BOOL FindNext(ListingHandle& h, WIN32_FIND_DATAW& FindData)
+{
+    ++h.Index;
+    switch (h.Kind) {
+    case ListingKind::DriveList:
+        if (h.Index < 0 || static_cast<std::size_t>(h.Index) >= h.Letters.size())
+            return FALSE;
+        DriveToFindData(FindData, h.Letters[static_cast<std::size_t>(h.Index)]);
+        return kPluginTrue;
+    case ListingKind::PlainDirectory:
+        return NextDirectoryEntry(h, FindData);
+    case ListingKind::StreamsOfFile:
+        if (!StreamFindNext(h.Cursor))
+            return FALSE;
+        DeliverStream(FindData, h);
+        return kPluginTrue;
+    case ListingKind::DirectoryWithStreams:
+        if (h.StreamsActive && StreamFindNext(h.Cursor)) {
+            DeliverStream(FindData, h);
+            return kPluginTrue;
+        }
+        // Once the streams are over the cursor is not asked again.
+        h.StreamsActive = false;
+        return NextDirectoryEntry(h, FindData);
+    }
+    return FALSE;
+}
+
+void Close(ListingHandle& h)
+{
+    switch (h.Kind) {
+    case ListingKind::DriveList:
+        break;
+    case ListingKind::PlainDirectory:
+        h.DirHandle.Reset();
+        break;
+    case ListingKind::StreamsOfFile:
+        StreamFindClose(h.Cursor);
+        break;
+    case ListingKind::DirectoryWithStreams:
+        StreamFindClose(h.Cursor);
+        h.DirHandle.Reset();
+        break;
+    }
+}
+
+bool IsHostHandle(HANDLE h)
+{
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI FsFindFirstW(WCHAR* Path, WIN32_FIND_DATAW* FindData)
+{
+    if (!FindData)
+        return NoEntries(ERROR_INVALID_PARAMETER);
+    *FindData = WIN32_FIND_DATAW{};
+    // A settings change applies from the next listing on.
+    const TStreamIds filter = PluginState().StreamFilter;
+    if (PluginState().Disabled)
+        return NoEntries(ERROR_NO_MORE_FILES);
+    try {
+        return FindFirst(Path, filter, *FindData);
+    } catch (...) {
+        // A handle created on the way was released as it unwound.
+        return NoEntries(ERROR_GEN_FAILURE);
+    }
+}
+
+extern "C" BOOL WINAPI FsFindNextW(HANDLE Hdl, WIN32_FIND_DATAW* FindData)
+{
+    if (!FindData)
+        return FALSE;
+    *FindData = WIN32_FIND_DATAW{};
+    if (PluginState().Disabled || !IsHostHandle(Hdl))
+        return FALSE;
+    try {
+        ListingHandle* h = Listings().Find(Hdl);
+        return h ? FindNext(*h, *FindData) : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+extern "C" int WINAPI FsFindClose(HANDLE Hdl)
+{
+    if (PluginState().Disabled || !IsHostHandle(Hdl))
+        return 0;
+    try {
+        if (std::unique_ptr<ListingHandle> h = Listings().Take(Hdl))
+            Close(*h);
+    } catch (...) {
+    }
+    return 0;
+}
