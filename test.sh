@@ -2,7 +2,9 @@
 # Runs every test: builds the genuine DLLs (./build.sh) and checks their export
 # tables, then builds the plugin's sources natively against winsim and runs
 # the test suite twice, plain and under AddressSanitizer with
-# UndefinedBehaviorSanitizer. Installs what it needs with apt-get.
+# UndefinedBehaviorSanitizer; last, under Wine (64-bit, in a private prefix made
+# for this run), the platform conformance suite and the genuine DLL end to end
+# through the command-line host. Installs what it needs with apt-get.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -31,5 +33,20 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs" || status=1
+
+echo "== under Wine: the platform conformance suite and the genuine DLL end to end"
+if ! command -v wine >/dev/null || ! dpkg -s wine64 >/dev/null 2>&1; then
+    echo "== installing wine (64-bit)"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine wine64 >/dev/null
+fi
+# A private prefix for this run only, with no way out of its drive_c.
+prefix="$PWD/build/wineprefix64"
+tools/wine/wine.sh create "$prefix"
+cmake -S . -B build/wine64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DWINE_TESTS=ON -DWINE_PREFIX="$prefix" -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
+cmake --build build/wine64 -j "$jobs" --target wine_tests
+ctest --test-dir build/wine64 --output-on-failure -j "$jobs" || status=1
+tools/wine/wine.sh check "$prefix" || status=1
 
 exit $status

@@ -1,0 +1,62 @@
+# The suites that run under Wine (64-bit), included by the MinGW build when
+# WINE_TESTS is on. Every Windows program is started through
+# tools/wine/wine.sh, which refuses to run without the private, safe prefix
+# that test.sh makes for each test run (WINE_PREFIX).
+set(WINE_PREFIX "" CACHE PATH "The private Wine prefix of this test run (made by tools/wine/wine.sh create)")
+if(NOT WINE_PREFIX)
+    message(FATAL_ERROR "WINE_TESTS needs -DWINE_PREFIX=<prefix under the build tree>")
+endif()
+set(PLUGIN_DLL_DIR "" CACHE PATH "Folder holding the genuine .wfx64 that build.sh built")
+set(WINE_SH ${CMAKE_SOURCE_DIR}/tools/wine/wine.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_SH} run ${WINE_PREFIX})
+
+# GoogleTest, cross-compiled from Debian's sources (needs the -posix compilers).
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+include(GoogleTest)
+
+function(wine_test_program target)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0600 WINVER=0x0600)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-cast-function-type)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_libraries(${target} PRIVATE gtest gtest_main)
+    # The tests are found in the sources: listing them by running the program
+    # would start Wine before the set-up fixture (and outside its care).
+    gtest_add_tests(TARGET ${target} TEST_PREFIX "wine." TEST_LIST tests)
+    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
+endfunction()
+
+add_executable(conformance_tests
+    tests/conformance/conformance_test.cpp
+    tests/conformance/scratch_windows.cpp)
+wine_test_program(conformance_tests)
+
+# Everything the Wine suites need, built by one target.
+add_custom_target(wine_tests DEPENDS conformance_tests tarnwick_host)
+
+# The wineserver stays up for the whole run (a server per test would make
+# ctest wait for it to let go of each test's output), and the prefix is
+# checked for a way out of drive_c before and after.
+add_test(NAME wine.setup COMMAND ${WINE_SH} start ${WINE_PREFIX})
+set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine)
+# The genuine DLL that build.sh built, and the host, go to C:\tarnwick.
+add_test(NAME wine.stage COMMAND ${WINE_SH} stage ${WINE_PREFIX}
+    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}.wfx64 $<TARGET_FILE:tarnwick_host>)
+set_tests_properties(wine.stage PROPERTIES FIXTURES_SETUP wine)
+add_test(NAME wine.cleanup COMMAND ${WINE_SH} stop ${WINE_PREFIX})
+set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine)
+add_test(NAME wine.prefix_still_safe COMMAND ${WINE_SH} check ${WINE_PREFIX})
+set_tests_properties(wine.prefix_still_safe PROPERTIES FIXTURES_CLEANUP wine DEPENDS wine.cleanup)
+
+# The host loads the genuine DLL and answers the plainest questions.
+add_test(NAME wine.host.loads_the_plugin
+    COMMAND ${WINE_SH} run ${WINE_PREFIX} C:\\tarnwick\\tarnwick-host.exe
+            C:\\tarnwick\\${PLUGIN_BASE_NAME}.wfx64 rootname + list \\)
+set_tests_properties(wine.host.loads_the_plugin PROPERTIES FIXTURES_REQUIRED wine
+    PASS_REGULAR_EXPRESSION "root name: NTFS - Tarnwick"
+    FAIL_REGULAR_EXPRESSION "fault:|cannot load")

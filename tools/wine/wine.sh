@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The only way the tests start Wine. Every run uses a private prefix under the
+# build tree, made afresh for each test run and made safe before any test
+# runs: Wine maps Z: to the Linux root and links the user folders under
+# drive_c to the host's home, and the tests run as root, so the z: drive is
+# removed and every symbolic link under drive_c becomes an empty directory.
+# Nothing here ever deletes or changes a drive entry of the prefix after that.
+#
+#   wine.sh create PREFIX        make a fresh, safe prefix (headless)
+#   wine.sh check PREFIX         fail unless the prefix is still safe
+#   wine.sh start PREFIX         a persistent wineserver (ctest setup fixture)
+#   wine.sh stop PREFIX          stop that wineserver (ctest cleanup fixture)
+#   wine.sh stage PREFIX FILE... copy files into C:\tarnwick of the prefix
+#   wine.sh run PREFIX EXE ARGS  run a Windows program (the ctest emulator)
+set -euo pipefail
+
+die() { echo "wine.sh: $*" >&2; exit 1; }
+
+command=${1:-}
+prefix=${2:-}
+[ -n "$command" ] && [ -n "$prefix" ] || die "usage: wine.sh create|check|start|stop|run PREFIX [EXE ARGS...]"
+shift 2
+case "$prefix" in
+    /*/build/*) ;;
+    *) die "the prefix must be an absolute path under a build tree, not '$prefix'" ;;
+esac
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEARCH=win64
+unset DISPLAY
+wine=$(command -v wine64 || command -v wine || true)
+[ -n "$wine" ] || die "wine is not installed"
+
+# Prints every way the prefix could reach outside itself; silent when safe.
+unsafe() {
+    [ -d "$prefix/drive_c" ] || { echo "no prefix at $prefix"; return; }
+    local entry
+    for entry in "$prefix"/dosdevices/*; do
+        [ -e "$entry" ] || [ -L "$entry" ] || continue
+        case "$(basename "$entry")" in
+            c:) [ "$(readlink "$entry")" = "../drive_c" ] || echo "c: leads to $(readlink "$entry")" ;;
+            # Serial and parallel ports that Wine's mount manager links to
+            # devices: not drives, no files behind them.
+            com[0-9]*|lpt[0-9]*) case "$(readlink "$entry")" in /dev/tty*|/dev/lp*) ;; *)
+                echo "port $(basename "$entry") -> $(readlink "$entry")" ;; esac ;;
+            *) echo "drive $(basename "$entry") -> $(readlink "$entry")" ;;
+        esac
+    done
+    find "$prefix/drive_c" -type l -printf 'link %p -> %l\n'
+}
+
+case "$command" in
+create)
+    if [ -e "$prefix" ]; then
+        "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+        # rm does not follow symbolic links: only the old prefix itself goes.
+        rm -rf --one-file-system "$prefix"
+    fi
+    mkdir -p "$prefix"
+    WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    wineserver -w
+    # Before any test runs: no drive but C:, no way out of drive_c.
+    for entry in "$prefix"/dosdevices/*; do
+        case "$(basename "$entry")" in
+            c:|com[0-9]*|lpt[0-9]*) ;;
+            *) rm -f "$entry" ;;  # the drive's link, never what it leads to
+        esac
+    done
+    find "$prefix/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
+        rm -f "$link" && mkdir "$link"
+    done
+    # Headless: the null display driver, no X server needed.
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || die "reg add failed"
+    wineserver -w
+    problems=$(unsafe)
+    [ -z "$problems" ] || die "the new prefix is not safe: $problems"
+    mkdir -p "$prefix/drive_c/scratch"
+    echo "wine prefix ready: $prefix ($("$wine" --version))"
+    ;;
+check)
+    problems=$(unsafe)
+    [ -z "$problems" ] || die "the prefix is not safe: $problems"
+    echo "wine prefix safe: $prefix"
+    ;;
+start)
+    [ -z "$(unsafe)" ] || die "the prefix is not safe: $(unsafe)"
+    # The server and Wine's services live for the whole run. Started here, with
+    # every descriptor of the caller closed, they hold no test's output open:
+    # ctest waits for a test's output to close, and a service started by a
+    # test would keep it open until the end.
+    (
+        cd /
+        for fd in $(ls "/proc/$BASHPID/fd"); do
+            case "$fd" in 0|1|2) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
+        done
+        exec </dev/null >/dev/null 2>&1
+        wineserver -p
+        "$wine" wineboot
+    )
+    ;;
+stage)
+    [ -d "$prefix/drive_c" ] || die "no prefix at $prefix"
+    mkdir -p "$prefix/drive_c/tarnwick"
+    for file in "$@"; do
+        [ -f "$file" ] || die "$file was not built (run ./build.sh)"
+        cp "$file" "$prefix/drive_c/tarnwick/"
+    done
+    ;;
+stop)
+    wineserver -k >/dev/null 2>&1 || true
+    ;;
+run)
+    [ -d "$prefix/drive_c" ] || die "no prefix at $prefix: run ./test.sh, which makes it"
+    if [ -e "$prefix/dosdevices/z:" ] || [ -L "$prefix/dosdevices/z:" ]; then
+        die "the prefix has a z: drive; refusing to run"
+    fi
+    # A program from the build tree is copied into the prefix and started
+    # from there, so that it runs from C: like everything it works on.
+    program=${1:-}
+    if [ -f "$program" ]; then
+        shift
+        mkdir -p "$prefix/drive_c/bin"
+        stage=$(mktemp "$prefix/drive_c/bin/.stage.XXXXXX")
+        cp "$program" "$stage"
+        mv -f "$stage" "$prefix/drive_c/bin/$(basename "$program")"
+        exec "$wine" "C:\\bin\\$(basename "$program")" "$@"
+    fi
+    exec "$wine" "$@"
+    ;;
+*)
+    die "unknown command $command"
+    ;;
+esac
