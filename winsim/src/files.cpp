@@ -18,14 +18,6 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
                                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Whether an open takes part in sharing at all: Windows checks and records
-// share access only for opens that read, write or delete; an open with only
-// the right to query neither meets nor imposes a share mode.
-bool TakesPartInSharing(DWORD access)
-{
-    return WantsRead(access) || WantsWrite(access) || WantsDelete(access);
-}
-
 // The sharing check of an open against every handle already open on the same
 // file (or, for a named stream, the same stream: NTFS keeps share access per
 // stream).
