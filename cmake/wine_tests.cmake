@@ -36,8 +36,14 @@ add_executable(conformance_tests
     tests/conformance/scratch_windows.cpp)
 wine_test_program(conformance_tests)
 
+# The genuine DLL end to end, driving the command-line host.
+add_executable(e2e_tests
+    tests/e2e/end_to_end_test.cpp
+    tests/e2e/host_runner.cpp)
+wine_test_program(e2e_tests)
+
 # Everything the Wine suites need, built by one target.
-add_custom_target(wine_tests DEPENDS conformance_tests tarnwick_host)
+add_custom_target(wine_tests DEPENDS conformance_tests e2e_tests tarnwick_host)
 
 # The wineserver stays up for the whole run (a server per test would make
 # ctest wait for it to let go of each test's output), and the prefix is

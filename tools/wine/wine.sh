@@ -117,7 +117,11 @@ run)
     fi
     # A program from the build tree is copied into the prefix and started
     # from there, so that it runs from C: like everything it works on.
+    # Started inside drive_c: a working directory outside every drive would
+    # make Wine complain and fall back to C:\windows.
     program=${1:-}
+    [ -f "$program" ] && program=$(realpath "$program")
+    cd "$prefix/drive_c"
     if [ -f "$program" ]; then
         shift
         mkdir -p "$prefix/drive_c/bin"

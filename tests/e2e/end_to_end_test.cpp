@@ -1,0 +1,337 @@
+// The genuine plugin end to end: the .wfx64 that build.sh built, loaded by the
+// command-line host as the file manager loads it, acting on real files in a
+// scratch folder under C:\scratch. Runs under Wine (test.sh); would run on
+// Windows unchanged. Each test copies the DLL into a plugin folder of its own,
+// so a settings file or a language file beside it is that test's alone.
+//
+// A test whose export the DLL does not have is skipped with that reason.
+// What Wine cannot serve is said in the test list (skipped with the reason):
+// Wine's BackupRead answers ERROR_NOT_SUPPORTED, so the streams of a file
+// cannot be enumerated there; Wine keeps "f.txt:name:$DATA" as a file of that
+// literal name, which the tests use as the stand-in for a named stream.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/host_runner.h"
+
+namespace {
+
+using e2e::HostRun;
+using e2e::ReadBytes;
+using e2e::Utf8;
+using e2e::WriteBytes;
+
+constexpr wchar_t kGenuineDll[] = L"C:\\tarnwick\\NTFSTarnwick.wfx64";
+
+ULONGLONG Ticks(const FILETIME& t)
+{
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int counter = 0;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::wstring parent = L"C:\\scratch";
+        CreateDirectoryW(parent.c_str(), nullptr);
+        parent += L"\\e2e\\";
+        CreateDirectoryW(parent.c_str(), nullptr);
+        std::wstring name = e2e::Wide(std::string(info->test_suite_name()) + "." + info->name());
+        for (auto& c : name)
+            if (c == L'/')
+                c = L'_';
+        for (;;) {
+            folder_ = parent + name + L"." + std::to_wstring(++counter);
+            if (CreateDirectoryW(folder_.c_str(), nullptr))
+                break;
+            ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        }
+        pluginFolder_ = folder_ + L"\\plugin";
+        data_ = folder_ + L"\\data";
+        ASSERT_TRUE(CreateDirectoryW(pluginFolder_.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(data_.c_str(), nullptr));
+        plugin_ = pluginFolder_ + L"\\NTFSTarnwick.wfx64";
+        ASSERT_TRUE(CopyFileW(kGenuineDll, plugin_.c_str(), TRUE))
+            << "the genuine DLL is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
+    }
+
+    // Runs the host; skips the test when the DLL lacks an export it needs.
+    HostRun Host(const std::vector<std::wstring>& arguments)
+    {
+        HostRun run = e2e::RunHost(plugin_, arguments);
+        EXPECT_TRUE(run.After("fault: ").empty()) << run.Text();
+        EXPECT_TRUE(run.Has("FsInitW = 0")) << run.Text();
+        return run;
+    }
+
+    // The plugin path of a local path: a backslash in front.
+    static std::wstring Remote(const std::wstring& local) { return L"\\" + local; }
+
+    std::wstring Data(const std::wstring& name) const { return data_ + L"\\" + name; }
+
+    FILETIME Times(const std::wstring& path, int which) const  // 0 creation, 1 access, 2 write
+    {
+        FILETIME t[3]{};
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            GetFileTime(h, &t[0], &t[1], &t[2]);
+            CloseHandle(h);
+        }
+        return t[which];
+    }
+
+    // A language file beside the DLL, named in the settings file there.
+    void InstallLanguage(const std::string& header, int line, const std::string& text)
+    {
+        // Lines count from 0: the header, an unused line, then the texts of lines 2 to 21.
+        std::string lines = "\xEF\xBB\xBF" + header + "\r\nunused\r\n";
+        for (int n = 2; n <= 21; ++n)
+            lines += (n == line ? text : "line " + std::to_string(n)) + "\r\n";
+        WriteBytes(pluginFolder_ + L"\\test.lng", lines);
+        WriteBytes(pluginFolder_ + L"\\TC_wfx_NTFSTarnwick.ini", "[wfx_NTFSTarnwick]\r\nLanguage=test.lng\r\n");
+    }
+
+    std::wstring folder_, pluginFolder_, data_, plugin_;
+};
+
+#define SKIP_IF_MISSING(run)                                                                  \
+    do {                                                                                      \
+        if (!(run).MissingExport().empty())                                                   \
+            GTEST_SKIP() << "the DLL does not export " << (run).MissingExport() << " yet"; \
+    } while (0)
+
+// ------------------------------------------------------------------ loading
+
+TEST_F(EndToEnd, HostLoadsTheGenuineDll)
+{
+    HostRun run = Host({L"rootname"});
+    EXPECT_EQ(run.exitCode, 0u) << run.Text();
+    EXPECT_EQ(run.First("root name: "), "NTFS - Tarnwick") << run.Text();
+}
+
+TEST_F(EndToEnd, HostRejectsAnUnknownCommand)
+{
+    // The host's own behaviour.
+    HostRun run = Host({L"rootname"});
+    ASSERT_EQ(run.exitCode, 0u);
+    HostRun usage = e2e::RunHost(plugin_, {L"no-such-command"});
+    EXPECT_EQ(usage.First("unknown command: "), "no-such-command") << usage.Text();
+    EXPECT_EQ(usage.exitCode, 2u) << usage.Text();
+}
+
+// ------------------------------------------------------------------ attributes and times
+
+TEST_F(EndToEnd, AttributesAreSetOnFilesDirectoriesAndNotOnStreams)
+{
+    const DWORD kShown = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    struct Row {
+        const char* name;
+        std::wstring target;  // the local entry whose attributes are read back
+        std::wstring remote;
+        int set;
+        DWORD expected;  // read back, masked by kShown
+    };
+    WriteBytes(Data(L"f.txt"), "file");
+    WriteBytes(Data(L"g.txt"), "file");
+    WriteBytes(Data(L"h.txt"), "file");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"dir").c_str(), nullptr));
+    const Row rows[] = {
+        {"a file made read-only", Data(L"f.txt"), Remote(Data(L"f.txt")), FILE_ATTRIBUTE_READONLY,
+         FILE_ATTRIBUTE_READONLY},
+        {"the file through its ::$DATA entry", Data(L"g.txt"), Remote(Data(L"g.txt")) + L"\\::$DATA",
+         FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+        {"a named stream: nothing changes", Data(L"h.txt"), Remote(Data(L"h.txt")) + L"\\:s:$DATA",
+         FILE_ATTRIBUTE_HIDDEN, 0},
+        {"a directory made hidden", Data(L"dir"), Remote(Data(L"dir")), FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"attr", row.remote, std::to_wstring(row.set)});
+        SKIP_IF_MISSING(run);
+        EXPECT_NE(run.First("FsSetAttrW = "), "0 FALSE") << row.name << "\n" << run.Text();
+        EXPECT_EQ(GetFileAttributesW(row.target.c_str()) & kShown, row.expected) << row.name;
+    }
+    SetFileAttributesW(Data(L"f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(EndToEnd, WriteTimeIsRoundedToTheMillisecond)
+{
+    struct Row {
+        const char* name;
+        const wchar_t* given;
+        const char* readBack;  // the write time, as the host prints FILETIMEs
+        ULONGLONG fraction;    // 100-ns units after the second
+    };
+    const Row rows[] = {
+        {".1234567 rounds down", L"2021-03-04T05:06:07.1234567", "2021-03-04T05:06:07", 1230000},
+        {".1236 rounds up", L"2021-03-04T05:06:07.1236000", "2021-03-04T05:06:07", 1240000},
+        {"whole seconds stay", L"2021-03-04T05:06:07", "2021-03-04T05:06:07", 0},
+    };
+    WriteBytes(Data(L"t.txt"), "time");
+    for (const Row& row : rows) {
+        const FILETIME accessBefore = Times(Data(L"t.txt"), 1);
+        HostRun run = Host({L"time", Remote(Data(L"t.txt")), L"-", L"-", row.given});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsSetTimeW = "), "-1 TRUE") << row.name << "\n" << run.Text();
+        FILETIME written = Times(Data(L"t.txt"), 2);
+        SYSTEMTIME st{};
+        FileTimeToSystemTime(&written, &st);
+        char text[64];
+        snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                 st.wMinute, st.wSecond);
+        EXPECT_EQ(std::string(text), row.readBack) << row.name;
+        EXPECT_EQ(Ticks(written) % 10000000ULL, row.fraction) << row.name;
+        EXPECT_EQ(Ticks(Times(Data(L"t.txt"), 1)), Ticks(accessBefore)) << row.name << ": the access time stays";
+    }
+}
+
+TEST_F(EndToEnd, TimesOfDirectoriesAndStreams)
+{
+    WriteBytes(Data(L"s.txt"), "stream holder");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"dir").c_str(), nullptr));
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        const wchar_t* write;
+        const char* result;
+    };
+    const Row rows[] = {
+        {"a directory with a time: it cannot be opened for writing", Remote(Data(L"dir")), L"2020-01-01T00:00:00",
+         "0 FALSE"},
+        {"a directory with no time: nothing to do", Remote(Data(L"dir")), L"-", "-1 TRUE"},
+        {"a named stream: nothing to do", Remote(Data(L"s.txt")) + L"\\:s:$DATA", L"2020-01-01T00:00:00", "-1 TRUE"},
+    };
+    const ULONGLONG before = Ticks(Times(Data(L"s.txt"), 2));
+    for (const Row& row : rows) {
+        HostRun run = Host({L"time", row.remote, L"-", L"-", row.write});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsSetTimeW = "), row.result) << row.name << "\n" << run.Text();
+    }
+    EXPECT_EQ(Ticks(Times(Data(L"s.txt"), 2)), before) << "the stream's file keeps its write time";
+}
+
+// ------------------------------------------------------------------ the refused rename and the language file
+
+TEST_F(EndToEnd, RenameIsRefusedWithAMessageAndTouchesNothing)
+{
+    WriteBytes(Data(L"f.txt"), "unchanged");
+    struct Row {
+        const char* name;
+        std::wstring from, to;
+        const wchar_t* move;
+    };
+    const Row rows[] = {
+        {"a rename of a file", Remote(Data(L"f.txt")), Remote(Data(L"g.txt")), L"1"},
+        {"a copy of a file", Remote(Data(L"f.txt")), Remote(Data(L"h.txt")), L"0"},
+        {"a rename of a stream", Remote(Data(L"f.txt")) + L"\\:a:$DATA", Remote(Data(L"f.txt")) + L"\\:b:$DATA",
+         L"1"},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"rename", row.from, row.to, row.move});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.After("message: "), std::vector<std::string>{"Not Supported (plugin 1)"})
+            << row.name << "\n" << run.Text();
+        EXPECT_EQ(run.First("FsRenMovFileW = "), "0 FS_FILE_OK") << row.name;
+    }
+    EXPECT_EQ(ReadBytes(Data(L"f.txt")).value_or("missing"), "unchanged");
+    EXPECT_FALSE(ReadBytes(Data(L"g.txt")));
+    EXPECT_FALSE(ReadBytes(Data(L"h.txt")));
+}
+
+TEST_F(EndToEnd, LanguageFileBesideTheDllIsReadAtInit)
+{
+    struct Row {
+        const char* name;
+        std::string header;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"a language file", "wfx_Tarnwick language file", "Nicht unterst\xC3\xBCtzt"},
+        {"a file without the header is not a language file", "some other file", "Not Supported"},
+    };
+    for (const Row& row : rows) {
+        InstallLanguage(row.header, 19, "Nicht unterst\xC3\xBCtzt");
+        HostRun run = Host({L"rename", Remote(Data(L"a")), Remote(Data(L"b"))});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("message: "), row.expected + " (plugin 1)") << row.name << "\n" << run.Text();
+    }
+}
+
+// ------------------------------------------------------------------ icons and preview
+
+TEST_F(EndToEnd, IconsFromTheDllAndTheShell)
+{
+    WriteBytes(Data(L"f.txt"), "icon");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"dir").c_str(), nullptr));
+    const std::wstring file = Remote(Data(L"f.txt"));
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        int flags;
+        const char* result;
+        const char* icon;  // "16x16", "32x32", "none", or "any" for a shell icon of any size
+    };
+    const Row rows[] = {
+        {"a first call is delayed", file + L"\\:s:$DATA", 1, "3 FS_ICON_DELAYED", "none"},
+        {"a stream, small", file + L"\\:s:$DATA", 3, "2 FS_ICON_EXTRACTED_DESTROY", "16x16"},
+        {"a stream, large", file + L"\\:s:$DATA", 2, "2 FS_ICON_EXTRACTED_DESTROY", "32x32"},
+        {"a special stream", file + L"\\::$EA_DATA", 3, "2 FS_ICON_EXTRACTED_DESTROY", "16x16"},
+        {"a nameless stream kind", file + L"\\::", 2, "2 FS_ICON_EXTRACTED_DESTROY", "32x32"},
+        {"a file: the shell's icon", file, 3, "2 FS_ICON_EXTRACTED_DESTROY", "any"},
+        {"the file's ::$DATA entry: the shell's icon", file + L"\\::$DATA", 2, "2 FS_ICON_EXTRACTED_DESTROY", "any"},
+        {"a drive: the shell's icon of its root", L"\\C:", 3, "2 FS_ICON_EXTRACTED_DESTROY", "any"},
+        {"a directory: the host's own", Remote(Data(L"dir")), 3, "0 FS_ICON_USEDEFAULT", "none"},
+        {"the entry ..", L"\\..", 3, "0 FS_ICON_USEDEFAULT", "none"},
+        {"the root", L"\\", 3, "0 FS_ICON_USEDEFAULT", "none"},
+        {"a missing file", Remote(Data(L"missing.txt")), 3, "0 FS_ICON_USEDEFAULT", "none"},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"icon", row.remote, std::to_wstring(row.flags)});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsExtractCustomIconW = "), row.result) << row.name << "\n" << run.Text();
+        std::string icon = run.First("icon: ");
+        if (std::string(row.icon) == "any")
+            EXPECT_NE(icon, "none") << row.name;
+        else
+            EXPECT_EQ(icon, row.icon) << row.name;
+        EXPECT_TRUE(run.After("name now: ").empty()) << row.name << ": the name is only read";
+    }
+}
+
+TEST_F(EndToEnd, PreviewNamesTheLocalFileOrStream)
+{
+    const std::wstring local = Data(L"f.txt");
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        std::wstring expected;
+    };
+    const Row rows[] = {
+        {"a stream", Remote(local) + L"\\:s:$DATA", local + L":s:$DATA"},
+        {"the ::$DATA entry is the file", Remote(local) + L"\\::$DATA", local},
+        {"a file", Remote(local), local},
+        {"a directory", Remote(data_) + L"\\", data_},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"preview", row.remote});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsGetPreviewBitmapW = "), "2") << row.name << "\n" << run.Text();
+        EXPECT_EQ(run.First("name now: "), Utf8(row.expected)) << row.name;
+        EXPECT_TRUE(run.After("bitmap: ").empty()) << row.name << ": no bitmap is returned";
+    }
+}
+
+// ------------------------------------------------------------------ what Wine cannot serve
+
+TEST_F(EndToEnd, StreamsOfAFileAreListed)
+{
+    GTEST_SKIP() << "not served by Wine: BackupRead answers ERROR_NOT_SUPPORTED (50) and FindFirstStreamW error 38, "
+                    "so a file's streams cannot be enumerated under Wine; the stream finder and the listing of "
+                    "streams are tested against winsim";
+}
+
+}  // namespace
