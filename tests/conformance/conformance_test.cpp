@@ -603,6 +603,174 @@ TEST_F(Conformance, FileTimesNeedWriteAttributeAccess)
     }
 }
 
+// ------------------------------------------------------------------ DeleteFileW, RemoveDirectoryW
+
+TEST_F(Conformance, FileDeletion)
+{
+    MakeFile(Path(TEXT("plain")));
+    MakeFile(Path(TEXT("readonly")));
+    ASSERT_TRUE(SetFileAttributesW(Path(TEXT("readonly")).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeFile(Path(TEXT("inuse")));
+    MakeFile(Path(TEXT("shared")));
+    MakeFile(Path(TEXT("long")));
+    MakeDirectory(Path(TEXT("dir")));
+    // Held open: once without delete sharing, once with it.
+    ASSERT_TRUE(Open(Path(TEXT("inuse")), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).ok);
+    ASSERT_TRUE(Open(Path(TEXT("shared")), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING).ok);
+    struct Row {
+        const char* name;
+        WString path;
+        Outcome windows;
+        bool goneAfter;
+        std::optional<WineDiffers> wine;
+    };
+    const Row rows[] = {
+        {"a file", Path(TEXT("plain")), Success(kUntouched), true, std::nullopt},
+        {"a read-only file", Path(TEXT("readonly")), Failure(ERROR_ACCESS_DENIED), false, std::nullopt},
+        {"a file open without delete sharing", Path(TEXT("inuse")), Failure(ERROR_SHARING_VIOLATION), false,
+         std::nullopt},
+        {"a file open with delete sharing: deleted when the last handle closes", Path(TEXT("shared")),
+         Success(kUntouched), true, std::nullopt},
+        {"a missing file", Path(TEXT("missing")), Failure(ERROR_FILE_NOT_FOUND), true, std::nullopt},
+        {"in a missing folder", Path(TEXT("nodir\\x")), Failure(ERROR_PATH_NOT_FOUND), true, std::nullopt},
+        {"a directory", Path(TEXT("dir")), Failure(ERROR_ACCESS_DENIED), false, std::nullopt},
+        {"through \\\\?\\", TEXT("\\\\?\\") + Path(TEXT("long")), Success(kUntouched), true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SetLastError(kUntouched);
+        BOOL ok = DeleteFileW(row.path.c_str());
+        ExpectOutcome(row.name, Outcome{ok != FALSE, GetLastError()}, row.windows, row.wine);
+    }
+    CloseAll();
+    for (const Row& row : rows) {
+        if (row.wine && OnWine())
+            continue;
+        bool gone = GetFileAttributesW(row.path.c_str()) == INVALID_FILE_ATTRIBUTES;
+        EXPECT_EQ(gone, row.goneAfter) << row.name << ": gone after the handles closed";
+    }
+    SetFileAttributesW(Path(TEXT("readonly")).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Conformance, DirectoryRemoval)
+{
+    MakeDirectory(Path(TEXT("empty")));
+    MakeDirectory(Path(TEXT("full")));
+    MakeFile(Path(TEXT("full\\f")));
+    MakeDirectory(Path(TEXT("withsub")));
+    MakeDirectory(Path(TEXT("withsub\\sub")));
+    MakeFile(Path(TEXT("file")));
+    MakeDirectory(Path(TEXT("long")));
+    struct Row {
+        const char* name;
+        WString path;
+        Outcome windows;
+    };
+    const Row rows[] = {
+        {"an empty directory", Path(TEXT("empty")), Success(kUntouched)},
+        {"a directory with a file", Path(TEXT("full")), Failure(ERROR_DIR_NOT_EMPTY)},
+        {"a directory with a directory", Path(TEXT("withsub")), Failure(ERROR_DIR_NOT_EMPTY)},
+        {"a file", Path(TEXT("file")), Failure(ERROR_DIRECTORY)},
+        {"a missing directory", Path(TEXT("missing")), Failure(ERROR_FILE_NOT_FOUND)},
+        {"in a missing folder", Path(TEXT("nodir\\x")), Failure(ERROR_PATH_NOT_FOUND)},
+        {"through \\\\?\\", TEXT("\\\\?\\") + Path(TEXT("long")), Success(kUntouched)},
+    };
+    for (const Row& row : rows) {
+        SetLastError(kUntouched);
+        BOOL ok = RemoveDirectoryW(row.path.c_str());
+        ExpectOutcome(row.name, Outcome{ok != FALSE, GetLastError()}, row.windows);
+    }
+}
+
+// ------------------------------------------------------------------ mappings
+
+TEST_F(Conformance, FileMappings)
+{
+    MakeFile(Path(TEXT("empty")), "");
+    MakeFile(Path(TEXT("small")), "0123456789");
+    struct Row {
+        const char* name;
+        const WCHAR* file;
+        DWORD access;
+        DWORD protect;
+        DWORD maximumLow;  // 0: the file's size
+        Outcome windows;
+        const char* sizeAfter;
+    };
+    const Row rows[] = {
+        {"a read-only mapping of a file", TEXT("small"), GENERIC_READ, PAGE_READONLY, 0, Success(0), "10"},
+        {"an empty file cannot be mapped", TEXT("empty"), GENERIC_READ, PAGE_READONLY, 0,
+         Failure(ERROR_FILE_INVALID), "0"},
+        {"a read-only mapping larger than the file", TEXT("small"), GENERIC_READ, PAGE_READONLY, 100,
+         Failure(ERROR_NOT_ENOUGH_MEMORY), "10"},
+        {"a read/write mapping larger than the file extends it", TEXT("small"), GENERIC_READ | GENERIC_WRITE,
+         PAGE_READWRITE, 100, Success(0), "100"},
+        {"a read/write mapping of a read-only handle", TEXT("small"), GENERIC_READ, PAGE_READWRITE, 0,
+         Failure(ERROR_ACCESS_DENIED), "100"},
+        {"an empty file with a size given", TEXT("empty"), GENERIC_READ | GENERIC_WRITE, PAGE_READWRITE, 20,
+         Success(0), "20"},
+    };
+    for (const Row& row : rows) {
+        WString path = Path(row.file);
+        HANDLE file = CreateFileW(path.c_str(), row.access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << row.name;
+        SetLastError(kUntouched);
+        HANDLE mapping = CreateFileMappingW(file, nullptr, row.protect, 0, row.maximumLow, nullptr);
+        Outcome actual{mapping != nullptr, GetLastError()};
+        ExpectOutcome(row.name, actual, row.windows);
+        if (mapping)
+            CloseHandle(mapping);
+        CloseHandle(file);
+        EXPECT_EQ(SizeOf(path), row.sizeAfter) << row.name;
+    }
+}
+
+// Views start at multiples of the allocation granularity (64 KiB); a view of
+// the whole remainder is asked for with 0 bytes; a view may not reach past the
+// mapping.
+TEST_F(Conformance, MappedViews)
+{
+    const DWORD kGranularity = 65536;
+    std::string contents(3 * kGranularity + 100, '\0');
+    for (size_t i = 0; i < contents.size(); ++i)
+        contents[i] = static_cast<char>('a' + i % 23);
+    const WString path = Path(TEXT("mapped"));
+    MakeFile(path, contents);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr) << GetLastError();
+    struct Row {
+        const char* name;
+        DWORD offset;
+        SIZE_T bytes;
+        Outcome windows;
+        std::optional<WineDiffers> wine;
+    };
+    const Row rows[] = {
+        {"the start, one granule", 0, kGranularity, Success(kUntouched), std::nullopt},
+        {"the second granule", kGranularity, kGranularity, Success(kUntouched), std::nullopt},
+        {"the last granule, to the end (0 bytes)", 3 * kGranularity, 0, Success(kUntouched), std::nullopt},
+        {"an offset off the granularity", 4096, 4096, Failure(ERROR_MAPPED_ALIGNMENT), std::nullopt},
+        {"a view past the mapping's end", 3 * kGranularity, kGranularity, Failure(ERROR_ACCESS_DENIED), std::nullopt},
+        {"an offset past the end", 4 * kGranularity, 0, Failure(ERROR_ACCESS_DENIED),
+         WineDiffers{Failure(ERROR_INVALID_PARAMETER),
+                     "Wine refuses an offset at or past the mapping's end as an invalid parameter; Windows "
+                     "answers as for any view that does not fit (invalid view size, access denied)"}},
+    };
+    for (const Row& row : rows) {
+        SetLastError(kUntouched);
+        void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, row.offset, row.bytes);
+        Outcome actual{view != nullptr, GetLastError()};
+        ExpectOutcome(row.name, actual, row.windows, row.wine);
+        if (view) {
+            EXPECT_EQ(*static_cast<const char*>(view), contents[row.offset]) << row.name << ": the first byte";
+            EXPECT_TRUE(UnmapViewOfFile(view));
+        }
+    }
+    CloseHandle(mapping);
+    CloseHandle(file);
+}
+
 // ------------------------------------------------------------------ long paths
 
 TEST_F(Conformance, LongPaths)

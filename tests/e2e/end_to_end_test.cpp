@@ -294,10 +294,11 @@ TEST_F(EndToEnd, IconsFromTheDllAndTheShell)
         SKIP_IF_MISSING(run);
         EXPECT_EQ(run.First("FsExtractCustomIconW = "), row.result) << row.name << "\n" << run.Text();
         std::string icon = run.First("icon: ");
-        if (std::string(row.icon) == "any")
+        if (std::string(row.icon) == "any") {
             EXPECT_NE(icon, "none") << row.name;
-        else
+        } else {
             EXPECT_EQ(icon, row.icon) << row.name;
+        }
         EXPECT_TRUE(run.After("name now: ").empty()) << row.name << ": the name is only read";
     }
 }
@@ -323,6 +324,153 @@ TEST_F(EndToEnd, PreviewNamesTheLocalFileOrStream)
         EXPECT_EQ(run.First("name now: "), Utf8(row.expected)) << row.name;
         EXPECT_TRUE(run.After("bitmap: ").empty()) << row.name << ": no bitmap is returned";
     }
+}
+
+// ------------------------------------------------------------------ delete, remove and create
+
+// Under Wine a "stream" is the file that CreateFileW makes of the stream path
+// (literally "f.txt:s:$DATA"); on Windows it is the stream. The plugin and the
+// test reach it the same way.
+TEST_F(EndToEnd, DeleteStreamsFilesAndEmptyDirectories)
+{
+    WriteBytes(Data(L"f.txt"), "keep me");
+    WriteBytes(Data(L"f.txt:s:$DATA"), "stream");
+    WriteBytes(Data(L"gone.txt"), "delete me");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"empty").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"full").c_str(), nullptr));
+    WriteBytes(Data(L"full\\x"), "x");
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        const char* result;
+        std::wstring gone;  // an entry that must be gone afterwards, or empty
+    };
+    // A success leaves whatever last error the plugin's probes left; a failure
+    // carries the error of the failed call.
+    const Row rows[] = {
+        {"a named stream", Remote(Data(L"f.txt")) + L"\\:s:$DATA", "-1 TRUE", Data(L"f.txt:s:$DATA")},
+        {"a missing stream: still TRUE", Remote(Data(L"f.txt")) + L"\\:none:$DATA", "-1 TRUE", L""},
+        {"the ::$DATA entry never deletes the file", Remote(Data(L"f.txt")) + L"\\::$DATA", "-1 TRUE", L""},
+        {"the ::$data entry, any case", Remote(Data(L"f.txt")) + L"\\::$data", "-1 TRUE", L""},
+        {"a file", Remote(Data(L"gone.txt")), "-1 TRUE", Data(L"gone.txt")},
+        {"an empty directory", Remote(Data(L"empty")), "-1 TRUE", Data(L"empty")},
+        {"a directory that is not empty", Remote(Data(L"full")), "0 FALSE, error 145", L""},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"del", row.remote});
+        SKIP_IF_MISSING(run);
+        std::string result = run.First("FsDeleteFileW = ");
+        EXPECT_EQ(result.substr(0, std::string(row.result).size()), row.result) << row.name << "\n" << run.Text();
+        if (!row.gone.empty()) {
+            EXPECT_EQ(GetFileAttributesW(row.gone.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+        }
+    }
+    EXPECT_EQ(ReadBytes(Data(L"f.txt")).value_or("missing"), "keep me");
+    EXPECT_EQ(ReadBytes(Data(L"full\\x")).value_or("missing"), "x");
+}
+
+TEST_F(EndToEnd, RemoveTreesFilesAndNotStreams)
+{
+    // A tree of every kind of entry, read-only, hidden and system ones included.
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree\\sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree\\sub\\deeper").c_str(), nullptr));
+    WriteBytes(Data(L"tree\\a.txt"), "a");
+    WriteBytes(Data(L"tree\\sub\\ro.txt"), "ro");
+    WriteBytes(Data(L"tree\\sub\\deeper\\hs.txt"), "hs");
+    ASSERT_TRUE(SetFileAttributesW(Data(L"tree\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(Data(L"tree\\sub\\deeper\\hs.txt").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(SetFileAttributesW(Data(L"tree\\sub").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    WriteBytes(Data(L"file.txt"), "file with a stream");
+    WriteBytes(Data(L"file.txt:s:$DATA"), "stream");
+    WriteBytes(Data(L"readonly.txt"), "stays");
+    ASSERT_TRUE(SetFileAttributesW(Data(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        const char* result;
+        std::wstring gone;
+        std::wstring stays;
+    };
+    const Row rows[] = {
+        {"a stream entry: nothing is removed", Remote(Data(L"file.txt")) + L"\\:s:$DATA", "-1 TRUE", L"",
+         Data(L"file.txt:s:$DATA")},
+        {"a whole tree", Remote(Data(L"tree")), "-1 TRUE", Data(L"tree"), L""},
+        {"a file (shown as a folder)", Remote(Data(L"file.txt")), "-1 TRUE", Data(L"file.txt"), L""},
+        {"a read-only file stays", Remote(Data(L"readonly.txt")), "0 FALSE", L"", Data(L"readonly.txt")},
+        {"the plugin root", L"\\", "0 FALSE", L"", Data(L"")},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"rmdir", row.remote});
+        SKIP_IF_MISSING(run);
+        std::string result = run.First("FsRemoveDirW = ");
+        EXPECT_EQ(result.substr(0, std::string(row.result).size()), row.result) << row.name << "\n" << run.Text();
+        if (!row.gone.empty()) {
+            EXPECT_EQ(GetFileAttributesW(row.gone.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+        }
+        if (!row.stays.empty()) {
+            EXPECT_NE(GetFileAttributesW(row.stays.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+        }
+    }
+    SetFileAttributesW(Data(L"readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(EndToEnd, RemovingATreeLeavesALockedFileAndItsParents)
+{
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree\\locked").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"tree\\free").c_str(), nullptr));
+    WriteBytes(Data(L"tree\\locked\\held.txt"), "held");
+    WriteBytes(Data(L"tree\\locked\\other.txt"), "other");
+    WriteBytes(Data(L"tree\\free\\f.txt"), "f");
+    WriteBytes(Data(L"tree\\top.txt"), "top");
+    // This process holds the file open without delete sharing.
+    HANDLE held = CreateFileW(Data(L"tree\\locked\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HostRun run = Host({L"rmdir", Remote(Data(L"tree"))});
+    CloseHandle(held);
+    SKIP_IF_MISSING(run);
+    EXPECT_EQ(run.First("FsRemoveDirW = ").substr(0, 7), "0 FALSE") << run.Text();
+    EXPECT_NE(GetFileAttributesW(Data(L"tree\\locked\\held.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const wchar_t* gone : {L"tree\\locked\\other.txt", L"tree\\free", L"tree\\top.txt"})
+        EXPECT_EQ(GetFileAttributesW(Data(gone).c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(gone);
+}
+
+TEST_F(EndToEnd, MakeDirectories)
+{
+    WriteBytes(Data(L"f.txt"), "a file");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"have").c_str(), nullptr));
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        const char* result;
+        std::vector<std::string> messages;
+        std::wstring madeDirectory;  // must be a directory afterwards, or empty
+    };
+    const Row rows[] = {
+        {"a chain of missing parents", Remote(Data(L"a\\b\\c")), "-1 TRUE", {}, Data(L"a\\b\\c")},
+        {"an existing directory", Remote(Data(L"have")), "-1 TRUE", {}, Data(L"have")},
+        {"a trailing backslash", Remote(Data(L"t\\u\\")), "-1 TRUE", {}, Data(L"t\\u")},
+        {"inside a file", Remote(Data(L"f.txt\\new")), "0 FALSE",
+         {"You cann't create directories inside files. (plugin 1)"}, L""},
+        {"directly under the plugin root", L"\\newdir", "0 FALSE", {}, L""},
+        {"a drive", L"\\C:", "-1 TRUE", {}, L"C:\\"},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"mkdir", row.remote});
+        SKIP_IF_MISSING(run);
+        std::string result = run.First("FsMkDirW = ");
+        EXPECT_EQ(result.substr(0, std::string(row.result).size()), row.result) << row.name << "\n" << run.Text();
+        EXPECT_EQ(run.After("message: "), row.messages) << row.name;
+        if (!row.madeDirectory.empty()) {
+            EXPECT_TRUE(GetFileAttributesW(row.madeDirectory.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << row.name;
+        }
+    }
+    EXPECT_EQ(GetFileAttributesW(Data(L"f.txt\\new").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadBytes(Data(L"f.txt")).value_or("missing"), "a file");
 }
 
 // ------------------------------------------------------------------ what Wine cannot serve

@@ -95,8 +95,9 @@ start)
             case "$fd" in 0|1|2) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
         done
         exec </dev/null >/dev/null 2>&1
-        wineserver -p
-        "$wine" wineboot
+        # A server that already runs stays; wineboot only starts the services.
+        wineserver -p || true
+        "$wine" wineboot || true
     )
     ;;
 stage)
