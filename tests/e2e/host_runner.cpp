@@ -91,9 +91,12 @@ std::string HostRun::Text() const
     return all;
 }
 
-HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments)
+HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt)
 {
-    std::wstring command = Quote(kHost) + L" " + Quote(plugin);
+    std::wstring command = Quote(kHost);
+    if (abortAt != 0)
+        command += L" --abort-at " + std::to_wstring(abortAt);
+    command += L" " + Quote(plugin);
     for (const auto& a : arguments)
         command += L" " + Quote(a);
 

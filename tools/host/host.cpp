@@ -304,6 +304,8 @@ bool Put(const Args& a)
     NameBuffer remote(a[2]);
     int flags = a.size() > 3 ? ParseInt(a[3]) : 0;
     int result = put(local.text, remote.text, flags);
+    if (a[2] != remote.text)
+        Out("remote name now: " + Utf8(remote.text));
     Out("FsPutFileW = " + FileResultName(result));
     return true;
 }
