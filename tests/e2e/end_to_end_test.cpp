@@ -711,6 +711,147 @@ TEST_F(EndToEnd, CopyInRefusals)
     EXPECT_EQ(ReadBytes(Data(L"n.txt")).value_or("missing"), "old");
 }
 
+// ------------------------------------------------------------------ execute and typed commands
+
+TEST_F(EndToEnd, VerbsOnStreamsAndTheRoot)
+{
+    WriteBytes(Data(L"f.txt"), "file");
+    const std::wstring stream = Remote(Data(L"f.txt")) + L"\\:s:$DATA";
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        std::wstring verb;
+        const char* result;
+        std::vector<std::string> messages;
+    };
+    const Row rows[] = {
+        {"open on a stream", stream, L"open", "1", {"You cann't execute file streams. (plugin 1)"}},
+        {"properties of a stream", stream, L"properties", "0", {"Not implemented yet. (plugin 1)"}},
+        {"chmod with a mode", Remote(Data(L"f.txt")), L"chmod 644", "1", {"Not implemented yet. (plugin 1)"}},
+        {"chmod alone", Remote(Data(L"f.txt")), L"chmod", "1", {}},
+        {"an unknown verb", Remote(Data(L"f.txt")), L"frobnicate", "1", {}},
+        {"open at the root does nothing", L"\\", L"open", "0", {}},
+        {"a typed command at the root does nothing", L"\\", L"quote mkdir C:\\scratch\\never", "0", {}},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"exec", row.remote, row.verb});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsExecuteFileW = "), row.result) << row.name << "\n" << run.Text();
+        EXPECT_EQ(run.After("message: "), row.messages) << row.name;
+        EXPECT_TRUE(run.After("name now: ").empty()) << row.name << ": the name is never written";
+    }
+    EXPECT_EQ(GetFileAttributesW(L"C:\\scratch\\never"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EndToEnd, TypedCommandsDeleteRemoveAndMake)
+{
+    WriteBytes(Data(L"old.txt"), "old");
+    WriteBytes(Data(L"ro.txt"), "read-only");
+    ASSERT_TRUE(SetFileAttributesW(Data(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"empty").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Data(L"full").c_str(), nullptr));
+    WriteBytes(Data(L"full\\x"), "x");
+    const std::wstring here = Remote(data_);
+    struct Row {
+        const char* name;
+        std::wstring verb;
+        const char* result;
+        std::string messageStart;  // the beginning of the one message, or empty for none
+        std::wstring gone, made;
+    };
+    const Row rows[] = {
+        {"del of a file", L"quote del " + Data(L"old.txt"), "0", "", Data(L"old.txt"), L""},
+        {"rmdir of an empty directory", L"quote rmdir " + Data(L"empty"), "0", "", Data(L"empty"), L""},
+        {"del of a read-only file", L"quote del " + Data(L"ro.txt"), "0", "Error deleting file or stream.: ", L"",
+         L""},
+        {"rmdir of a full directory", L"quote rmdir " + Data(L"full"), "0", "Error deleting file or stream.: ", L"",
+         L""},
+        {"mkdir of a quoted chain with a blank", L"quote mkdir \"" + Data(L"a b\\c") + L"\"", "0", "", L"",
+         Data(L"a b\\c")},
+        {"MKDIR in capitals", L"QUOTE MKDIR " + Data(L"upper"), "0", "", L"", Data(L"upper")},
+        {"mkdir with nothing after it", L"quote mkdir ", "1", "", L"", L""},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"exec", here, row.verb});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsExecuteFileW = "), row.result) << row.name << "\n" << run.Text();
+        std::vector<std::string> messages = run.After("message: ");
+        if (row.messageStart.empty()) {
+            EXPECT_TRUE(messages.empty()) << row.name << "\n" << run.Text();
+        } else {
+            ASSERT_EQ(messages.size(), 1u) << row.name << "\n" << run.Text();
+            EXPECT_EQ(messages[0].substr(0, row.messageStart.size()), row.messageStart) << row.name;
+            EXPECT_GT(messages[0].size(), row.messageStart.size() + 12) << row.name << ": the system's text follows";
+        }
+        if (!row.gone.empty()) {
+            EXPECT_EQ(GetFileAttributesW(row.gone.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+        }
+        if (!row.made.empty()) {
+            EXPECT_TRUE(GetFileAttributesW(row.made.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << row.name;
+        }
+    }
+    EXPECT_EQ(ReadBytes(Data(L"ro.txt")).value_or("missing"), "read-only");
+    EXPECT_EQ(ReadBytes(Data(L"full\\x")).value_or("missing"), "x");
+    SetFileAttributesW(Data(L"ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// ------------------------------------------------------------------ content columns
+
+TEST_F(EndToEnd, ColumnsFieldsAndDefaultView)
+{
+    HostRun run = Host({L"fields", L"+", L"view"});
+    SKIP_IF_MISSING(run);
+    EXPECT_EQ(run.After("field "), (std::vector<std::string>{
+                                       "0: Has Stream (boolean), sort order -1",
+                                       "1: Streams Count (numeric_32), sort order -1",
+                                       "2: Stream (stringw) units 1|2|3|4|5|6|7|8|9|10, sort order -1",
+                                       "3: All Streams One Line (stringw), sort order -1",
+                                       "4: Type (stringw), sort order 1",
+                                   }))
+        << run.Text();
+    EXPECT_EQ(run.First("FsContentGetDefaultViewW = "), "-1 TRUE");
+    EXPECT_EQ(run.First("view headers: "), "Type\\nHas Stream\\nStreams Count\\nAll Streams One Line");
+    EXPECT_EQ(run.First("view widths: "), "80,-30,-40,-37,50,510");
+    EXPECT_EQ(run.First("view options: "), "-1|0");
+}
+
+TEST_F(EndToEnd, ColumnsOfFilesDirectoriesAndStreams)
+{
+    WriteBytes(Data(L"f.txt"), "file");
+    WriteBytes(Data(L"noext"), "file");
+    ASSERT_TRUE(CreateDirectoryW(Data(L"dir").c_str(), nullptr));
+    struct Row {
+        const char* name;
+        std::wstring remote;
+        std::string type;
+    };
+    const Row rows[] = {
+        {"a file: its extension", Remote(Data(L"f.txt")), "txt"},
+        {"a file without an extension", Remote(Data(L"noext")), ""},
+        {"a directory", Remote(Data(L"dir")), "<Dir>"},
+        {"a stream entry", Remote(Data(L"f.txt")) + L"\\:s:$DATA", "<Stream>"},
+        {"a missing entry", Remote(Data(L"missing.txt")), "?"},
+    };
+    for (const Row& row : rows) {
+        HostRun run = Host({L"columns", row.remote});
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("column Type: "), "stringw " + row.type) << row.name << "\n" << run.Text();
+        // Wine cannot enumerate streams: every file counts none.
+        EXPECT_EQ(run.First("column Has Stream: "), "boolean 0") << row.name;
+        EXPECT_EQ(run.First("column Streams Count: "), "numeric_32 0") << row.name;
+        EXPECT_EQ(run.First("column All Streams One Line: "), "stringw ") << row.name;
+    }
+}
+
+TEST_F(EndToEnd, ColumnTypeTextsComeFromTheLanguageFile)
+{
+    ASSERT_TRUE(CreateDirectoryW(Data(L"dir").c_str(), nullptr));
+    InstallLanguage("wfx_Tarnwick language file", 20, "<Verzeichnis>");
+    HostRun run = Host({L"columns", Remote(Data(L"dir"))});
+    SKIP_IF_MISSING(run);
+    EXPECT_EQ(run.First("column Type: "), "stringw <Verzeichnis>") << run.Text();
+}
+
 // ------------------------------------------------------------------ what Wine cannot serve
 
 TEST_F(EndToEnd, StreamsOfAFileAreListed)
