@@ -38,3 +38,6 @@ rm -f dist/NTFSTarnwick.zip
 mv "$stage/../$(basename "$stage").zip" dist/NTFSTarnwick.zip
 echo "== dist/NTFSTarnwick.zip:"
 unzip -l dist/NTFSTarnwick.zip
+
+# The genuine plugin at work under Wine (skipped with a hint when Wine is missing).
+tools/wine/demo.sh || echo "== (the demonstration under Wine did not run)"
