@@ -67,3 +67,11 @@ add_test(NAME wine.host.loads_the_plugin
 set_tests_properties(wine.host.loads_the_plugin PROPERTIES FIXTURES_REQUIRED wine
     PASS_REGULAR_EXPRESSION "root name: NTFS - Tarnwick"
     FAIL_REGULAR_EXPRESSION "fault:|cannot load")
+
+# Benchmarks of the genuine DLL under Wine (run by hand, not by ctest):
+#   tools/wine/wine.sh run PREFIX build/wine64/wine_bench.exe C:\\tarnwick\\NTFSTarnwick.wfx64
+add_executable(wine_bench bench/wine_bench.cpp)
+target_include_directories(wine_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(wine_bench PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0600 WINVER=0x0600)
+target_compile_options(wine_bench PRIVATE -O2 -Wall -Wextra -Wno-cast-function-type)
+target_link_options(wine_bench PRIVATE -static -static-libgcc -static-libstdc++ -municode)
