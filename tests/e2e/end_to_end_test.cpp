@@ -409,7 +409,6 @@ TEST_F(EndToEnd, RemoveTreesFilesAndNotStreams)
         {"a whole tree", Remote(Data(L"tree")), "-1 TRUE", Data(L"tree"), L""},
         {"a file (shown as a folder)", Remote(Data(L"file.txt")), "-1 TRUE", Data(L"file.txt"), L""},
         {"a read-only file stays", Remote(Data(L"readonly.txt")), "0 FALSE", L"", Data(L"readonly.txt")},
-        {"the plugin root", L"\\", "0 FALSE", L"", Data(L"")},
     };
     for (const Row& row : rows) {
         HostRun run = Host({L"rmdir", row.remote});
