@@ -2,9 +2,10 @@
 # Runs every test: builds the genuine DLLs (./build.sh) and checks their export
 # tables, then builds the plugin's sources natively against winsim and runs
 # the test suite twice, plain and under AddressSanitizer with
-# UndefinedBehaviorSanitizer; last, under Wine (64-bit, in a private prefix made
+# UndefinedBehaviorSanitizer; then, under Wine (64-bit, in a private prefix made
 # for this run), the platform conformance suite and the genuine DLL end to end
-# through the command-line host. Installs what it needs with apt-get.
+# through the command-line host; last, every fuzzer for a bounded time
+# (fuzz/run.sh). Installs what it needs with apt-get.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -48,5 +49,8 @@ cmake -S . -B build/wine64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMA
 cmake --build build/wine64 -j "$jobs" --target wine_tests
 ctest --test-dir build/wine64 --output-on-failure -j "$jobs" || status=1
 tools/wine/wine.sh check "$prefix" || status=1
+
+echo "== fuzzers, each for a bounded time (FUZZ_SECONDS, default 20)"
+fuzz/run.sh "${FUZZ_SECONDS:-20}" || status=1
 
 exit $status

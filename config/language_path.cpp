@@ -163,6 +163,18 @@ WString CanonicalisePath(WStringView path)
         }
         kept.push_back(piece);
     }
+    // Empty pieces that come to the front once the "." or ".." before them
+    // are gone would join into a root or a network prefix: ".\\\srv\x" is
+    // not "\\srv\x", nor is "\..\\srv\x". Only as many as the path began
+    // with stay; a lone trailing one is kept.
+    std::size_t leadingEmpty = 0;
+    while (leadingEmpty + 1 < kept.size() && kept[leadingEmpty].empty())
+        ++leadingEmpty;
+    std::size_t ownLeadingEmpty = 0;
+    while (ownLeadingEmpty < rest.size() && rest[ownLeadingEmpty] == '\\')
+        ++ownLeadingEmpty;
+    if (leadingEmpty > ownLeadingEmpty)
+        kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(leadingEmpty - ownLeadingEmpty));
     WString out(prefix);
     for (std::size_t j = 0; j < kept.size(); ++j) {
         if (j > 0)

@@ -49,8 +49,12 @@ ResolvedStreamPath ResolveStreamPath(WStringView p)
     if (EndsWithUnnamedDataStream(p))
         return {Finish(p.substr(0, p.size() - 7)), false};
     // Drop the backslash between the file's name and the stream entry's name.
+    // A path typed with the stream joined to the file ("\C:\dir\file:s") has
+    // no such backslash: dropping the character there would name another
+    // file. Nor is the backslash after a single top-level name dropped: that
+    // would make "\x\:s" into the drive path "x:s".
     WString joined(p);
-    if (colon >= 1)
+    if (colon >= 1 && p[colon - 1] == '\\' && colon != 3)
         joined.erase(colon - 1, 1);
     return {Finish(joined), true};
 }

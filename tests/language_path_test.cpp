@@ -29,6 +29,13 @@ TEST(CanonicalisePath, ResolvesDotsBehindAnUntouchedPrefix)
         {u"\\\\.\\C:\\a\\..\\b", u"\\\\.\\C:\\b"},
         {u"C:\\a\\\\b", u"C:\\a\\\\b"},  // empty pieces count as pieces
         {u"C:\\a\\b\\.", u"C:\\a\\b"},
+        // Once the dots in front are gone, empty pieces must not make a
+        // relative path rooted, or a rooted one a network path.
+        {u".\\\\\\srv\\x", u"srv\\x"},
+        {u"a\\..\\\\b", u"b"},
+        {u"C:.\\\\x", u"C:x"},
+        {u"\\..\\\\srv\\share\\x", u"\\srv\\share\\x"},
+        {u".\\", u"."},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(U8(CanonicalisePath(in)), U8(out)) << "for " << U8(in);

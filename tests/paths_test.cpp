@@ -33,13 +33,18 @@ TEST(ResolveStreamPath, ConvertsEveryFormOfPluginPath)
         {u"\\::$DATA", u"::$DATA", true},
         {u"\\X::$DATA", u"X", false},
         {u"\\X:\\::$DATA", u"X:", false},
-        // The drive colon is never a stream colon; a later one is, and the
-        // character before it is taken for the separating backslash.
-        {u"\\C:\\a:b", u"C:\\:b", true},
+        // The drive colon is never a stream colon; a later one is. Only a
+        // backslash before it is dropped: a stream typed onto its file
+        // ("a:b") stays the stream of that file, not of another one.
+        {u"\\C:\\a:b", u"C:\\a:b", true},
+        {u"\\C:\\dir\\file:s", u"C:\\dir\\file:s", true},
         {u"", u"", false},
         // Without the host's leading backslash the drive colon is not where a
         // drive colon belongs: the path is taken as the host wrote it.
-        {u"C:\\dir", u":\\dir", true},
+        {u"C:\\dir", u"C:\\dir", true},
+        // A stream below a top-level name that is no drive does not turn
+        // into a drive path.
+        {u"\\x\\:name", u"x\\:name", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.pluginPath));
