@@ -39,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What the host wrote, less the unnamed data stream's suffix when that
     // was taken for the file itself.
     WStringView kept = path;
-    if (!r.IsStream && path.size() >= 9 && EqualsAsciiNoCase(kept.substr(kept.size() - 7), TEXT("::$DATA")))
+    if (!kept.empty() && kept.back() == '\\')
+        kept.remove_suffix(1);
+    if (!r.IsStream && kept.size() >= 9 && EqualsAsciiNoCase(kept.substr(kept.size() - 7), TEXT("::$DATA")))
         kept.remove_suffix(7);
     if (WithoutBackslashes(r.Path) != WithoutBackslashes(kept))
         fuzz::Fail("a conversion drops nothing but backslashes and \"::$DATA\"", input, r.Path);

@@ -46,8 +46,14 @@ ResolvedStreamPath ResolveStreamPath(WStringView p)
         colon = p.find(':', 3);
     if (colon == WStringView::npos)
         return {Finish(p), false};
-    if (EndsWithUnnamedDataStream(p))
-        return {Finish(p.substr(0, p.size() - 7)), false};
+    // A trailing backslash is dropped from every other entry, so it is
+    // dropped before this test too: "\C:\dir\file\::$DATA\" is the file
+    // itself, not a stream path that deletes the whole file.
+    WStringView q = p;
+    if (!q.empty() && q.back() == '\\')
+        q.remove_suffix(1);
+    if (EndsWithUnnamedDataStream(q))
+        return {Finish(q.substr(0, q.size() - 7)), false};
     // Drop the backslash between the file's name and the stream entry's name.
     // A path typed with the stream joined to the file ("\C:\dir\file:s") has
     // no such backslash: dropping the character there would name another

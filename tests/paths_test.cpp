@@ -29,6 +29,8 @@ TEST(ResolveStreamPath, ConvertsEveryFormOfPluginPath)
         {u"\\C:\\dir\\file\\:name", u"C:\\dir\\file:name", true},
         // A trailing backslash after a stream entry is dropped like any other.
         {u"\\C:\\dir\\file\\:name:$DATA\\", u"C:\\dir\\file:name:$DATA", true},
+        // So is one after the unnamed data stream: that entry stays the file.
+        {u"\\C:\\dir\\file\\::$DATA\\", u"C:\\dir\\file", false},
         // Fewer than nine characters: "::$DATA" at the end is not recognised.
         {u"\\::$DATA", u"::$DATA", true},
         {u"\\X::$DATA", u"X", false},
