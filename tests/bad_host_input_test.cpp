@@ -7,8 +7,10 @@
 
 #include "fileops/attributes_times.h"
 #include "fileops/delete_create_exports.h"
+#include "fileops/execute.h"
 #include "host_fixture.h"
 #include "presentation/icons.h"
+#include "presentation/content_exports.h"
 #include "presentation/preview.h"
 #include "transfer/rename.h"
 #include "transfer/transfer_exports.h"
@@ -276,6 +278,88 @@ TEST_F(BadHostInputTest, BufferSizesTheHostChooses)
     FsDefaultParamStruct params{};
     params.size = -1;
     FsSetDefaultParams(&params);
+}
+
+TEST_F(BadHostInputTest, ContentColumnsTakeAnyNameIndexAndSize)
+{
+    const int maxlens[] = {INT_MIN, -1, 0, 1, 2, 3, 4, 5, 8, 9, 100};
+    const int known[] = {ft_fieldempty, ft_fileerror, ft_nosuchfield, ft_nomorefields, ft_numeric_32, ft_boolean,
+                         ft_string,     ft_stringw};
+    auto isKnown = [&](int r) { return std::find(std::begin(known), std::end(known), r) != std::end(known); };
+    for (int field : {INT_MIN, -1, 0, 1, 2, 3, 4, 5, 6, 1000, INT_MAX}) {
+        for (int maxlen : maxlens) {
+            const std::size_t n = maxlen > 0 ? static_cast<std::size_t>(maxlen) : 0;
+            Guarded<char> name(n), units(n);
+            int r = FsContentGetSupportedField(field, name.data(), units.data(), maxlen);
+            EXPECT_TRUE(isKnown(r)) << field << " gave " << r;
+            EXPECT_TRUE(name.Intact() && units.Intact()) << "field " << field << ", maxlen " << maxlen;
+            FsContentGetSupportedField(field, nullptr, nullptr, maxlen);
+            FsContentGetDefaultSortOrder(field);
+        }
+    }
+    for (const std::u16string& path : HostilePaths()) {
+        SCOPED_TRACE(Show(path));
+        for (int field : {-1, 0, 1, 2, 3, 4, 5}) {
+            for (int maxlen : maxlens) {
+                const std::size_t n = maxlen > 0 ? static_cast<std::size_t>(maxlen) : 0;
+                Guarded<unsigned char> value(n);
+                std::u16string p = path;
+                int r = FsContentGetValueW(p.data(), field, field, value.data(), maxlen, CONTENT_DELAYIFSLOW);
+                EXPECT_TRUE(isKnown(r)) << "field " << field << " gave " << r;
+                EXPECT_TRUE(value.Intact()) << "field " << field << ", maxlen " << maxlen;
+                p = path;
+                FsContentGetValueW(p.data(), field, -1, nullptr, maxlen, 0);
+            }
+        }
+        std::string narrow(path.begin(), path.end());  // code units cut to bytes, as a host's ANSI call
+        Guarded<unsigned char> value(16);
+        int r = FsContentGetValue(narrow.data(), 1, 0, value.data(), 16, 0);
+        EXPECT_TRUE(isKnown(r)) << r;
+        EXPECT_TRUE(value.Intact());
+    }
+    EXPECT_TRUE(isKnown(FsContentGetValueW(nullptr, 0, 0, nullptr, 0, 0)));
+    for (int maxlen : maxlens) {
+        const std::size_t n = maxlen > 0 ? static_cast<std::size_t>(maxlen) / 2 : 0;
+        Guarded<WCHAR> a(n), b(n), c(n), d(n);
+        FsContentGetDefaultViewW(a.data(), b.data(), c.data(), d.data(), maxlen);
+        EXPECT_TRUE(a.Intact() && b.Intact() && c.Intact() && d.Intact()) << "maxlen " << maxlen;
+        Guarded<char> e(n), f(n), g(n), h(n);
+        FsContentGetDefaultView(e.data(), f.data(), g.data(), h.data(), maxlen);
+        EXPECT_TRUE(e.Intact() && f.Intact() && g.Intact() && h.Intact()) << "maxlen " << maxlen;
+    }
+    FsContentGetDefaultViewW(nullptr, nullptr, nullptr, nullptr, 100);
+}
+
+TEST_F(BadHostInputTest, ExecuteTakesAnyNameAndVerb)
+{
+    std::u16string longVerb = u"quote mkdir " + std::u16string(40000, u'v');
+    const std::vector<std::u16string> verbs = {
+        u"open", u"OPEN", u"properties", u"chmod 777", u"chmod", u"quote", u"quote ", u"quote del", u"quote del ",
+        u"quote rmdir \\", u"quote del \"", u"quote mkdir", u"quote mkdir \"\"", u"", u" ", u"\\x",
+        std::u16string(u"quote del ") + char16_t(0xD800), std::u16string(1, char16_t(0xDC00)), longVerb,
+    };
+    for (const std::u16string& path : HostilePaths()) {
+        if (path == u"\\")
+            continue;  // the root's properties are the settings dialog, a test of its own
+        SCOPED_TRACE(Show(path));
+        for (const std::u16string& verb : verbs) {
+            Guarded<WCHAR> name(path.size() + 1, path);
+            Guarded<WCHAR> v(verb.size() + 1, verb);
+            int r = FsExecuteFileW(nullptr, name.data(), v.data());
+            EXPECT_TRUE(r == FS_EXEC_OK || r == FS_EXEC_ERROR || r == FS_EXEC_YOURSELF || r == FS_EXEC_SYMLINK)
+                << U8(verb.substr(0, 40)) << " gave " << r;
+            EXPECT_TRUE(name.Intact() && v.Intact()) << U8(verb.substr(0, 40));
+            ExpectKeepUntouched(path);
+            EXPECT_LE(Host().messages.size(), 1u) << U8(verb.substr(0, 40));
+            Host().messages.clear();
+        }
+        std::u16string p = path;
+        EXPECT_EQ(FsExecuteFileW(nullptr, p.data(), nullptr), FS_EXEC_ERROR);
+    }
+    std::u16string open = u"open";
+    int r = FsExecuteFileW(nullptr, nullptr, open.data());
+    EXPECT_TRUE(r == FS_EXEC_OK || r == FS_EXEC_ERROR);
+    EXPECT_TRUE(winsim::Exists(u"C:\\d\\f.txt"));
 }
 
 TEST_F(BadHostInputTest, TheAnsiEntryPointsTakeAnything)
