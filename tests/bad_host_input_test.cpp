@@ -9,6 +9,7 @@
 #include "fileops/delete_create_exports.h"
 #include "fileops/execute.h"
 #include "host_fixture.h"
+#include "listing/listing.h"
 #include "presentation/icons.h"
 #include "presentation/content_exports.h"
 #include "presentation/preview.h"
@@ -360,6 +361,51 @@ TEST_F(BadHostInputTest, ExecuteTakesAnyNameAndVerb)
     int r = FsExecuteFileW(nullptr, nullptr, open.data());
     EXPECT_TRUE(r == FS_EXEC_OK || r == FS_EXEC_ERROR);
     EXPECT_TRUE(winsim::Exists(u"C:\\d\\f.txt"));
+}
+
+TEST_F(BadHostInputTest, ListingTakesAnyPathAndAnyHandle)
+{
+    for (const std::u16string& path : HostilePaths()) {
+        SCOPED_TRACE(Show(path));
+        Guarded<WCHAR> name(path.size() + 1, path);
+        Guarded<unsigned char> record(sizeof(WIN32_FIND_DATAW));
+        auto* data = reinterpret_cast<WIN32_FIND_DATAW*>(record.data());
+        HANDLE h = FsFindFirstW(name.data(), data);
+        EXPECT_TRUE(name.Intact() && record.Intact());
+        int entries = 0;
+        if (h != INVALID_HANDLE_VALUE) {
+            while (entries < 100000 && FsFindNextW(h, data))
+                ++entries;
+            EXPECT_TRUE(record.Intact());
+            EXPECT_EQ(FsFindClose(h), 0);
+            // Closed: the handle is the host's no more.
+            EXPECT_EQ(FsFindNextW(h, data), FALSE);
+            EXPECT_EQ(FsFindClose(h), 0);
+        }
+        EXPECT_LT(entries, 100000);
+        std::u16string p = path;
+        EXPECT_EQ(FsFindFirstW(p.data(), nullptr), INVALID_HANDLE_VALUE);
+    }
+    WIN32_FIND_DATAW data{};
+    // No path at all: nothing, or the root, whose listing the host closes.
+    if (HANDLE root = FsFindFirstW(nullptr, &data); root != INVALID_HANDLE_VALUE)
+        EXPECT_EQ(FsFindClose(root), 0);
+    // Handles the plugin never returned.
+    for (std::intptr_t bad : {std::intptr_t{0}, std::intptr_t{-1}, std::intptr_t{1}, std::intptr_t{0x1234},
+                              std::intptr_t{0x7FFFFFFF}, reinterpret_cast<std::intptr_t>(&data)}) {
+        HANDLE h = reinterpret_cast<HANDLE>(bad);
+        EXPECT_EQ(FsFindNextW(h, &data), FALSE) << bad;
+        EXPECT_EQ(FsFindNextW(h, nullptr), FALSE) << bad;
+        EXPECT_EQ(FsFindClose(h), 0) << bad;
+    }
+    // A handle still open, asked with a null record, keeps working.
+    std::u16string d = u"\\C:\\d";
+    HANDLE h = FsFindFirstW(d.data(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FsFindNextW(h, nullptr), FALSE);
+    while (FsFindNextW(h, &data)) {
+    }
+    EXPECT_EQ(FsFindClose(h), 0);
 }
 
 TEST_F(BadHostInputTest, TheAnsiEntryPointsTakeAnything)

@@ -148,8 +148,9 @@ TEST_F(DataLossGuardTest, AMoveDeletesItsSourceOnlyAfterACompleteCopyAndTheFinal
             winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, view);
             row.move(*this);
             winsim::ClearCallLog();
-            if (!winsim::Exists(row.source))
+            if (!winsim::Exists(row.source)) {
                 EXPECT_TRUE(PatternIntact(row.target, row.seed)) << "source gone without a full copy, view " << view;
+            }
             winsim::AddPatternFile(u"D:\\in\\big.bin", kBig, 7);
             winsim::AddPatternStream(u"C:\\d\\f.txt", u"big", kBig, 9);
         }
@@ -185,8 +186,9 @@ TEST_F(DataLossGuardTest, AFailedOrAbortedUploadLeavesTheLocalFile)
         Host().answer = nullptr;
         row.arrange();
         int r = Put(u"D:\\in\\big.bin", u"\\C:\\d\\big.bin", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE);
-        if (row.expected >= 0)
+        if (row.expected >= 0) {
             EXPECT_EQ(r, row.expected);
+        }
         EXPECT_TRUE(PatternIntact(u"D:\\in\\big.bin", 7)) << "result " << r;
         Host().answer = nullptr;
         Host().messages.clear();
