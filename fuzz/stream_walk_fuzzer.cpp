@@ -60,18 +60,18 @@ std::size_t BuildWorld(FuzzedDataProvider& in, std::u16string& file)
     }
     const int extras = in.ConsumeIntegralInRange<int>(0, 6);
     for (int i = 0; i < extras; ++i) {
-        winsim::BackupStreamSpec spec;
-        spec.id = in.ConsumeBool() ? in.ConsumeIntegralInRange<DWORD>(0, 12) : in.ConsumeIntegral<DWORD>();
-        spec.attributes = in.ConsumeIntegral<DWORD>();
-        spec.name = ConsumeName(in, 40);
-        spec.size = ConsumeSize(in);
+        winsim::BackupStreamSpec entry;
+        entry.id = in.ConsumeBool() ? in.ConsumeIntegralInRange<DWORD>(0, 12) : in.ConsumeIntegral<DWORD>();
+        entry.attributes = in.ConsumeIntegral<DWORD>();
+        entry.name = ConsumeName(in, 40);
+        entry.size = ConsumeSize(in);
         if (in.ConsumeBool()) {
             // A name length far beyond what follows costs a buffer of that
             // size before the short read is noticed; 64 KiB keeps runs fast.
-            spec.nameBytes = in.ConsumeBool() ? in.ConsumeIntegralInRange<DWORD>(0, 100)
+            entry.nameBytes = in.ConsumeBool() ? in.ConsumeIntegralInRange<DWORD>(0, 100)
                                               : in.ConsumeIntegralInRange<DWORD>(0, 65536);
         }
-        winsim::AddBackupStream(file, spec);
+        winsim::AddBackupStream(file, entry);
         ++headers;
     }
     return headers;

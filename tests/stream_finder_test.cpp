@@ -36,13 +36,13 @@ TStreamIds Kinds(std::initializer_list<int> ids)
 winsim::BackupStreamSpec Extra(DWORD id, DWORD attributes, std::uint64_t size, std::u16string name = {},
                                std::optional<DWORD> nameBytes = std::nullopt)
 {
-    winsim::BackupStreamSpec spec;
-    spec.id = id;
-    spec.attributes = attributes;
-    spec.size = size;
-    spec.name = std::move(name);
-    spec.nameBytes = nameBytes;
-    return spec;
+    winsim::BackupStreamSpec entry;
+    entry.id = id;
+    entry.attributes = attributes;
+    entry.size = size;
+    entry.name = std::move(name);
+    entry.nameBytes = nameBytes;
+    return entry;
 }
 
 Seen Current(const TFindStreamData& d)

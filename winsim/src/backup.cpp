@@ -279,15 +279,15 @@ void AddPatternStream(std::u16string_view path, std::u16string_view streamName, 
     stream->data = Content::Pattern(size, seed);
 }
 
-void AddBackupStream(std::u16string_view path, const BackupStreamSpec& spec)
+void AddBackupStream(std::u16string_view path, const BackupStreamSpec& entry)
 {
     WorldLock lock(WorldMutex());
-    auto name = NameBytes(spec.name);
-    DWORD announced = spec.nameBytes.value_or(static_cast<DWORD>(name.size()));
+    auto name = NameBytes(entry.name);
+    DWORD announced = entry.nameBytes.value_or(static_cast<DWORD>(name.size()));
     // The bytes that follow the header are the name cut or padded to the
     // announced length; a corrupt length beyond 1 MiB is only announced.
     name.resize(std::min<DWORD>(announced, 1u << 20), 0);
-    Node::BackupExtra x{spec.id, spec.attributes, std::move(name), announced, spec.size};
+    Node::BackupExtra x{entry.id, entry.attributes, std::move(name), announced, entry.size};
     auto node = MustFindNode(path);
     node->backupExtras.push_back(std::move(x));
 }

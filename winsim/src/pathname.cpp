@@ -88,13 +88,13 @@ bool SplitStream(std::u16string& last, ResolvedPath& r)
     auto colon = last.find(u':');
     if (colon == std::u16string::npos)
         return true;
-    std::u16string spec = last.substr(colon + 1);
+    std::u16string entry = last.substr(colon + 1);
     last.resize(colon);
-    std::u16string name = spec, type;
-    auto second = spec.find(u':');
+    std::u16string name = entry, type;
+    auto second = entry.find(u':');
     if (second != std::u16string::npos) {
-        name = spec.substr(0, second);
-        type = spec.substr(second + 1);
+        name = entry.substr(0, second);
+        type = entry.substr(second + 1);
         if (type.find(u':') != std::u16string::npos)
             return false;
         // Only data streams can be opened by name; the other attribute types of

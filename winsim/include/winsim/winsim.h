@@ -143,7 +143,7 @@ struct BackupStreamSpec {
 };
 // A further stream of any identifier (kinds NTFS has no object for here, and
 // identifiers of 10 and more), after all the others.
-void AddBackupStream(std::u16string_view path, const BackupStreamSpec& spec);
+void AddBackupStream(std::u16string_view path, const BackupStreamSpec& entry);
 // Bytes BackupRead has delivered (headers, names and bodies alike) since the
 // last ResetBackupCounters.
 std::uint64_t BackupBytesRead();
