@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "config/ini.h"
 #include "config/language_path.h"
 #include "config/messages.h"
 #include "config/settings.h"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr WStringView kOpen = TEXT("open");
 constexpr WStringView kProperties = TEXT("properties");
-
-WStringView TrimControlAndBlanks(WStringView s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && s[b] <= ' ')
-        ++b;
-    while (e > b && s[e - 1] <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
 
 // A message slot, then ": " and the system's text for the calling thread's
 // last error.
@@ -167,7 +158,7 @@ TypedCommand ParseCommandLine(WStringView line)
     if (space == WStringView::npos)
         return command;
     WString word = LowerCaseVerb(line.substr(0, space));
-    WStringView argument = TrimControlAndBlanks(line.substr(space + 1));
+    WStringView argument = TrimBlanks(line.substr(space + 1));
     if (!argument.empty() && argument.front() == '"')
         argument.remove_prefix(1);
     if (!argument.empty() && argument.back() == '"')
