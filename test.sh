@@ -4,7 +4,8 @@
 # the test suite twice, plain and under AddressSanitizer with
 # UndefinedBehaviorSanitizer; then, under Wine (64-bit, in a private prefix made
 # for this run), the platform conformance suite and the genuine DLL end to end
-# through the command-line host; last, every fuzzer for a bounded time
+# through the command-line host, and the settings dialog in a real window on a
+# private X server (Xvfb); last, every fuzzer for a bounded time
 # (fuzz/run.sh). Installs what it needs with apt-get.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -35,23 +36,28 @@ cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs" || status=1
 
-echo "== under Wine: the platform conformance suite and the genuine DLL end to end"
-if ! command -v wine >/dev/null || ! dpkg -s wine64 >/dev/null 2>&1; then
-    echo "== installing wine (64-bit)"
+echo "== under Wine: the platform conformance suite, the genuine DLL end to end, the settings dialog"
+if ! command -v wine >/dev/null || ! dpkg -s wine64 >/dev/null 2>&1 || ! command -v Xvfb >/dev/null; then
+    echo "== installing wine (64-bit) and Xvfb"
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine wine64 >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine wine64 xvfb >/dev/null
 fi
-# A private prefix for this run only, with no way out of its drive_c.
+# Private prefixes for this run only, with no way out of their drive_c: a
+# headless one, and one whose windows show on an Xvfb of its own.
 prefix="$PWD/build/wineprefix64"
+display_prefix="$PWD/build/wineprefix-display"
 tools/wine/wine.sh create "$prefix"
+tools/wine/wine.sh create "$display_prefix" display
 cmake -S . -B build/wine64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DWINE_TESTS=ON -DWINE_PREFIX="$prefix" -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
+    -DWINE_TESTS=ON -DWINE_PREFIX="$prefix" -DWINE_DISPLAY_PREFIX="$display_prefix" \
+    -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
 cmake --build build/wine64 -j "$jobs" --target wine_tests
 # One at a time, and a test whose Wine process failed to start is given one
 # more start: a launch under Wine now and then dies before the test's first
 # line (seen once in CI as a 0.02 s failure with no output at all).
 ctest --test-dir build/wine64 --output-on-failure -j 1 --repeat until-pass:2 || status=1
 tools/wine/wine.sh check "$prefix" || status=1
+tools/wine/wine.sh check "$display_prefix" || status=1
 
 echo "== fuzzers, each for a bounded time (FUZZ_SECONDS, default 20)"
 fuzz/run.sh "${FUZZ_SECONDS:-20}" || status=1

@@ -19,7 +19,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 enable_testing()
 include(GoogleTest)
 
-function(wine_test_program target)
+set(WINE_DISPLAY_PREFIX "" CACHE PATH "The private Wine prefix with an X display (Xvfb) for the dialog suite")
+
+# fixture: the ctest fixture whose prefix the tests run in.
+function(wine_test_program target fixture test_prefix)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0600 WINVER=0x0600)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-cast-function-type)
@@ -27,24 +30,56 @@ function(wine_test_program target)
     target_link_libraries(${target} PRIVATE gtest gtest_main)
     # The tests are found in the sources: listing them by running the program
     # would start Wine before the set-up fixture (and outside its care).
-    gtest_add_tests(TARGET ${target} TEST_PREFIX "wine." TEST_LIST tests)
+    gtest_add_tests(TARGET ${target} TEST_PREFIX "${test_prefix}" TEST_LIST tests)
     # A test that Wine cannot serve says so and shows as skipped.
-    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED ${fixture} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    set(${target}_TESTS ${tests} PARENT_SCOPE)
 endfunction()
 
 add_executable(conformance_tests
     tests/conformance/conformance_test.cpp
     tests/conformance/scratch_windows.cpp)
-wine_test_program(conformance_tests)
+wine_test_program(conformance_tests wine "wine.")
 
 # The genuine DLL end to end, driving the command-line host.
 add_executable(e2e_tests
     tests/e2e/end_to_end_test.cpp
     tests/e2e/host_runner.cpp)
-wine_test_program(e2e_tests)
+wine_test_program(e2e_tests wine "wine.")
+
+# The settings dialog in a real window: its own prefix, whose windows show on
+# a private Xvfb (tools/wine/wine.sh starts and stops it with the prefix's
+# wineserver).
+if(NOT WINE_DISPLAY_PREFIX)
+    message(FATAL_ERROR "WINE_TESTS needs -DWINE_DISPLAY_PREFIX=<prefix under the build tree, made with display>")
+endif()
+add_executable(dialog_tests
+    tests/dialog/settings_dialog_test.cpp
+    tests/dialog/user.cpp)
+target_link_libraries(dialog_tests PRIVATE user32 gdi32)
+set_target_properties(dialog_tests PROPERTIES CROSSCOMPILING_EMULATOR "${WINE_SH};run;${WINE_DISPLAY_PREFIX}")
+wine_test_program(dialog_tests wine_display "wine.dialog.")
+set_tests_properties(${dialog_tests_TESTS} PROPERTIES TIMEOUT 180)
+
+add_test(NAME wine.dialog.setup COMMAND ${WINE_SH} start ${WINE_DISPLAY_PREFIX})
+set_tests_properties(wine.dialog.setup PROPERTIES FIXTURES_SETUP wine_display)
+add_test(NAME wine.dialog.stage COMMAND ${WINE_SH} stage ${WINE_DISPLAY_PREFIX}
+    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}.wfx64 ${CMAKE_SOURCE_DIR}/resources/lang/German.lng)
+set_tests_properties(wine.dialog.stage PROPERTIES FIXTURES_SETUP wine_display)
+add_test(NAME wine.dialog.cleanup COMMAND ${WINE_SH} stop ${WINE_DISPLAY_PREFIX})
+set_tests_properties(wine.dialog.cleanup PROPERTIES FIXTURES_CLEANUP wine_display)
+add_test(NAME wine.dialog.prefix_still_safe COMMAND ${WINE_SH} check ${WINE_DISPLAY_PREFIX})
+set_tests_properties(wine.dialog.prefix_still_safe PROPERTIES FIXTURES_CLEANUP wine_display
+    DEPENDS wine.dialog.cleanup)
+# The screenshot the OK test took, as a PNG in the test output.
+add_test(NAME wine.dialog.screenshot
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/bmp_to_png.py
+            ${WINE_DISPLAY_PREFIX}/drive_c/scratch/dialog/settings-dialog.bmp
+            ${CMAKE_BINARY_DIR}/test-output/settings-dialog.png)
+set_tests_properties(wine.dialog.screenshot PROPERTIES DEPENDS "${dialog_tests_TESTS}")
 
 # Everything the Wine suites need, built by one target.
-add_custom_target(wine_tests DEPENDS conformance_tests e2e_tests tarnwick_host)
+add_custom_target(wine_tests DEPENDS conformance_tests e2e_tests dialog_tests tarnwick_host)
 
 # The wineserver stays up for the whole run (a server per test would make
 # ctest wait for it to let go of each test's output), and the prefix is

@@ -32,11 +32,17 @@ constexpr RECT Box(int left, int top, int width, int height)
     return {left, top, left + width, top + height};
 }
 
+// The two labels reach across the dialog: at their designed widths (101 and
+// 150) a longer translation of the streams label, or a font with wider
+// letters, wraps the text's end onto a second line that the 16-pixel height
+// hides. Left-aligned, a wider box draws the same.
+constexpr int kLabelWidth = kDesignClient.cx - 2 * 10;
+
 constexpr Placement kLayout[] = {
-    {IDC_LANG_HEADER, Box(10, 10, 101, 16)},
+    {IDC_LANG_HEADER, Box(10, 10, kLabelWidth, 16)},
     {IDC_LANG, Box(20, 30, 286, 24)},
     {IDC_BROWSE_LANG, Box(315, 30, 26, 25)},
-    {IDC_STREAMS_HEADER, Box(10, 69, 150, 16)},
+    {IDC_STREAMS_HEADER, Box(10, 69, kLabelWidth, 16)},
     {IDC_SHOW_STANDART, Box(20, 98, 316, 21)},
     {IDC_ALTERNATE, Box(20, 128, 316, 21)},
     {IDC_SECURITY, Box(20, 158, 316, 20)},

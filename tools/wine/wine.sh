@@ -6,7 +6,10 @@
 # removed and every symbolic link under drive_c becomes an empty directory.
 # Nothing here ever deletes or changes a drive entry of the prefix after that.
 #
-#   wine.sh create PREFIX        make a fresh, safe prefix (headless)
+#   wine.sh create PREFIX [display]
+#                                make a fresh, safe prefix: headless, or with
+#                                "display" one whose windows show on a private
+#                                X server (Xvfb) of its own
 #   wine.sh check PREFIX         fail unless the prefix is still safe
 #   wine.sh start PREFIX         a persistent wineserver (ctest setup fixture)
 #   wine.sh stop PREFIX          stop that wineserver (ctest cleanup fixture)
@@ -29,6 +32,10 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
 unset DISPLAY
+# A prefix made with "display" keeps its X server's number and process here,
+# beside (not inside) its drives.
+display_file="$prefix/x-display"
+xvfb_pid_file="$prefix/x-server.pid"
 wine=$(command -v wine64 || command -v wine || true)
 [ -n "$wine" ] || die "wine is not installed"
 
@@ -50,14 +57,59 @@ unsafe() {
     find "$prefix/drive_c" -type l -printf 'link %p -> %l\n'
 }
 
+# Starts the prefix's own Xvfb (unless it runs) and exports DISPLAY. Xvfb
+# picks a free display itself; it holds no descriptor of the caller, so ctest
+# does not wait for it.
+start_xvfb() {
+    command -v Xvfb >/dev/null || die "Xvfb is not installed"
+    if [ -f "$xvfb_pid_file" ] && kill -0 "$(cat "$xvfb_pid_file")" 2>/dev/null && [ -s "$display_file" ]; then
+        export DISPLAY=$(cat "$display_file")
+        return
+    fi
+    rm -f "$display_file.new"
+    (
+        for fd in $(ls "/proc/$BASHPID/fd"); do
+            case "$fd" in 0|1|2) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
+        done
+        cd /
+        exec setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+            3>"$display_file.new" </dev/null >/dev/null 2>&1
+    ) &
+    echo $! >"$xvfb_pid_file"
+    local tries=0
+    until [ -s "$display_file.new" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || die "Xvfb did not start"
+        sleep 0.1
+    done
+    echo ":$(head -n 1 "$display_file.new")" >"$display_file"
+    rm -f "$display_file.new"
+    export DISPLAY=$(cat "$display_file")
+}
+
+stop_xvfb() {
+    if [ -f "$xvfb_pid_file" ]; then
+        kill "$(cat "$xvfb_pid_file")" 2>/dev/null || true
+        rm -f "$xvfb_pid_file"
+    fi
+}
+
 case "$command" in
 create)
     if [ -e "$prefix" ]; then
         "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+        stop_xvfb
         # rm does not follow symbolic links: only the old prefix itself goes.
         rm -rf --one-file-system "$prefix"
     fi
     mkdir -p "$prefix"
+    with_display=false
+    if [ "${1:-}" = display ]; then
+        with_display=true
+        # Wine's first process must find the display, or the prefix's
+        # windows fail later (error 1400).
+        start_xvfb
+    fi
     WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
     wineserver -w
     # Before any test runs: no drive but C:, no way out of drive_c.
@@ -70,9 +122,16 @@ create)
     find "$prefix/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
         rm -f "$link" && mkdir "$link"
     done
-    # Headless: the null display driver, no X server needed.
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || die "reg add failed"
-    wineserver -w
+    if $with_display; then
+        # No window manager runs on the X server: Wine draws the captions.
+        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || die "reg add failed"
+        wineserver -w
+        stop_xvfb
+    else
+        # Headless: the null display driver, no X server needed.
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || die "reg add failed"
+        wineserver -w
+    fi
     problems=$(unsafe)
     [ -z "$problems" ] || die "the new prefix is not safe: $problems"
     mkdir -p "$prefix/drive_c/scratch"
@@ -95,6 +154,7 @@ start)
             case "$fd" in 0|1|2) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
         done
         exec </dev/null >/dev/null 2>&1
+        [ -f "$display_file" ] && start_xvfb
         # A server that already runs stays; wineboot only starts the services.
         wineserver -p || true
         "$wine" wineboot || true
@@ -110,6 +170,7 @@ stage)
     ;;
 stop)
     wineserver -k >/dev/null 2>&1 || true
+    stop_xvfb
     ;;
 run)
     [ -d "$prefix/drive_c" ] || die "no prefix at $prefix: run ./test.sh, which makes it"
@@ -120,6 +181,11 @@ run)
     # from there, so that it runs from C: like everything it works on.
     # Started inside drive_c: a working directory outside every drive would
     # make Wine complain and fall back to C:\windows.
+    if [ -f "$display_file" ]; then
+        [ -f "$xvfb_pid_file" ] && kill -0 "$(cat "$xvfb_pid_file")" 2>/dev/null ||
+            die "the prefix's X server does not run: start it with wine.sh start"
+        export DISPLAY=$(cat "$display_file")
+    fi
     program=${1:-}
     [ -f "$program" ] && program=$(realpath "$program")
     cd "$prefix/drive_c"
