@@ -106,6 +106,17 @@ bool IsVisibleDialog(HWND window)
     return std::wstring(name) == L"#32770" && IsWindowVisible(window);
 }
 
+// The file name field of the system's file-open dialog: a combo box (cmb13)
+// on Windows, an edit field (edt1) in some versions and in Wine.
+HWND FileNameControl(HWND open)
+{
+    for (int id : {0x47C, 0x480})
+        if (HWND control = GetDlgItem(open, id))
+            if (IsWindowVisible(control))
+                return control;
+    return nullptr;
+}
+
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -302,6 +313,52 @@ TEST_F(SettingsDialog, AMissingOrInvalidLanguageFileIsRefusedAndTheDialogStaysOp
         EXPECT_EQ(result, FS_EXEC_OK);
         EXPECT_EQ(GetFileAttributesW(settings_.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing was written";
         EXPECT_EQ(TypeColumn(directory_), L"<Dir>") << "the texts stay";
+    }
+}
+
+// The "..." button: the system's file-open dialog, owned by the settings
+// dialog, opening in the plugin's folder; what is chosen there lands in the
+// field, a cancelled choice changes nothing, and the process keeps its
+// current folder.
+TEST_F(SettingsDialog, BrowseChoosesALanguageFileFromThePluginsFolder)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    struct Row {
+        const char* name;
+        bool choose;
+        std::wstring field;
+    };
+    const Row rows[] = {
+        {"a file chosen by its name in the folder shown", true, german_},
+        {"the file dialog cancelled", false, L""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        int result = Properties([&](HWND dialog) {
+            PostClick(dialog, IDC_BROWSE_LANG);
+            HWND open = WaitForDialog(GetWindowThreadProcessId(dialog, nullptr), dialog, kShowTimeoutMs);
+            ASSERT_NE(open, nullptr) << "no file dialog";
+            EXPECT_EQ(Text(open), L"Select a new language file:");
+            HWND name = FileNameControl(open);
+            ASSERT_NE(name, nullptr) << "the file dialog has no file name field";
+            if (row.choose) {
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"German.lng"));
+                PostClick(open, IDOK);
+            } else {
+                PostClick(open, IDCANCEL);
+            }
+            EXPECT_TRUE(WaitUntilGone(open, kActTimeoutMs)) << "the file dialog closes";
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            EXPECT_EQ(ItemText(dialog, IDC_LANG), row.field);
+            PostClick(dialog, IDCANCEL);
+            EXPECT_TRUE(WaitUntilGone(dialog, kActTimeoutMs));
+        });
+        EXPECT_EQ(result, FS_EXEC_OK);
+        wchar_t after[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, after);
+        EXPECT_EQ(std::wstring(after), std::wstring(before)) << "the file dialog left the process in another folder";
     }
 }
 

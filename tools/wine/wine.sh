@@ -123,8 +123,13 @@ create)
         rm -f "$link" && mkdir "$link"
     done
     if $with_display; then
-        # No window manager runs on the X server: Wine draws the captions.
-        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || die "reg add failed"
+        # Every window inside one virtual desktop, an X window of Wine's own:
+        # no window manager runs on the X server, and without a desktop Wine
+        # draws no captions unless told (X11 Driver, Decorated=N) and waits
+        # two seconds for a window manager at every window it hides.
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 &&
+            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 ||
+            die "reg add failed"
         wineserver -w
         stop_xvfb
     else
