@@ -55,7 +55,8 @@ if(NOT WINE_DISPLAY_PREFIX)
 endif()
 add_executable(dialog_tests
     tests/dialog/settings_dialog_test.cpp
-    tests/dialog/user.cpp)
+    tests/dialog/user.cpp
+    tests/e2e/host_runner.cpp)
 target_link_libraries(dialog_tests PRIVATE user32 gdi32)
 set_target_properties(dialog_tests PROPERTIES CROSSCOMPILING_EMULATOR "${WINE_SH};run;${WINE_DISPLAY_PREFIX}")
 wine_test_program(dialog_tests wine_display "wine.dialog.")

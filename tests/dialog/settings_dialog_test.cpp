@@ -21,10 +21,14 @@
 #include "plugin/host_interface.h"
 #include "resources/dialog_ids.h"
 #include "tests/dialog/user.h"
+#include "tests/e2e/host_runner.h"
 
 namespace {
 
 using namespace dialogtest;
+using e2e::ReadBytes;
+using e2e::Utf8;
+using e2e::WriteBytes;
 
 constexpr wchar_t kStaged[] = L"C:\\tarnwick\\";
 constexpr wchar_t kScratch[] = L"C:\\scratch\\dialog";
@@ -63,41 +67,6 @@ int WINAPI NoProgress(int, WCHAR*, WCHAR*, int)
     return 0;
 }
 void WINAPI NoLog(int, int, WCHAR*) {}
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
-std::optional<std::string> ReadBytes(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(h);
-    return bytes;
-}
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(h);
-    return ok;
-}
 
 bool IsVisibleDialog(HWND window)
 {
@@ -139,7 +108,7 @@ protected:
         ASSERT_TRUE(CreateDirectoryW(directory_.c_str(), nullptr));
         for (const wchar_t* file : {L"NTFSTarnwick.wfx64", L"German.lng"})
             ASSERT_TRUE(CopyFileW((kStaged + std::wstring(file)).c_str(), (pluginFolder_ + L"\\" + file).c_str(), TRUE))
-                << Narrow(file) << " is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
+                << Utf8(file) << " is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
         settings_ = pluginFolder_ + L"\\TC_wfx_NTFSTarnwick.ini";
         german_ = pluginFolder_ + L"\\German.lng";
     }
@@ -234,7 +203,7 @@ TEST_F(SettingsDialog, OkWritesTheTickedKindsAndTheLanguageAndReloadsTheTexts)
         EXPECT_EQ(Text(dialog), kCaption);
         EXPECT_EQ(ItemText(dialog, IDC_LANG), L"") << "no settings file: no language";
         for (int label : {IDC_LANG_HEADER, IDC_STREAMS_HEADER})
-            EXPECT_TRUE(TextFitsOneLine(dialog, label)) << Narrow(ItemText(dialog, label)) << " is cut";
+            EXPECT_TRUE(TextFitsOneLine(dialog, label)) << Utf8(ItemText(dialog, label)) << " is cut";
         for (const Box& box : kBoxes)
             EXPECT_TRUE(Checked(dialog, box.id)) << box.name << ": every kind is listed without a settings file";
         for (int id : clicks)
@@ -278,8 +247,8 @@ TEST_F(SettingsDialog, OkWritesTheTickedKindsAndTheLanguageAndReloadsTheTexts)
 
 TEST_F(SettingsDialog, AMissingOrInvalidLanguageFileIsRefusedAndTheDialogStaysOpen)
 {
-    ASSERT_TRUE(WriteBytes(folder_ + L"\\header.lng", "\xEF\xBB\xBFnot a language file\r\nEnglish\r\n"));
-    ASSERT_TRUE(WriteBytes(folder_ + L"\\empty.lng", ""));
+    ASSERT_NO_THROW(WriteBytes(folder_ + L"\\header.lng", "\xEF\xBB\xBFnot a language file\r\nEnglish\r\n"));
+    ASSERT_NO_THROW(WriteBytes(folder_ + L"\\empty.lng", ""));
     ASSERT_NO_FATAL_FAILURE(Start());
     struct Row {
         const char* name;
@@ -367,7 +336,7 @@ TEST_F(SettingsDialog, CancelEscAndTheCloseBoxWriteNothing)
     // The user's own file: a comment, another section, the kinds as hex.
     const std::string original =
         "; kept as it is\r\n[wfx_NTFSTarnwick]\r\nStreamTypes=0x12\r\nLanguage=German.lng\r\n[other]\r\nkey=value\r\n";
-    ASSERT_TRUE(WriteBytes(settings_, original));
+    ASSERT_NO_THROW(WriteBytes(settings_, original));
     ASSERT_NO_FATAL_FAILURE(Start());
     EXPECT_EQ(TypeColumn(directory_), L"<Verz>");
     const FILETIME written = WriteTime(settings_);
