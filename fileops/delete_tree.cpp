@@ -1,5 +1,6 @@
 #include "fileops/delete_tree.h"
 
+#include "fileops/create_directory.h"
 #include "plugin/paths.h"
 #include "plugin/win_owner.h"
 
@@ -10,12 +11,6 @@ constexpr DWORD kAllAttributes = 0x1FF;
 bool IsDriveLetter(WCHAR c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// "E:" alone names the current directory of drive E, not its root.
-bool IsBareDrive(WStringView path)
-{
-    return path.size() == 2 && IsDriveLetter(path[0]) && path[1] == ':';
 }
 
 // Windows' wildcard match ('*' any run, '?' one character), ignoring the case
@@ -66,13 +61,6 @@ bool IsDotOrDotDot(const WCHAR* name)
 
 }  // namespace
 
-WString RemoveTrailingBackslash(WStringView path)
-{
-    if (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
-    return WString(path);
-}
-
 bool RemoveDirectoryLong(const WString& path)
 {
     WString p = path;
@@ -91,9 +79,8 @@ bool DeleteFileOrDirectoryLong(const WString& path)
 bool ListDirectoryEntries(const WString& pattern, DWORD attributeFilter, std::vector<WString>& list,
                           bool withDirectory)
 {
-    std::size_t cut = pattern.find_last_of(TEXT("\\:"));
-    WString directory = cut == WString::npos ? WString() : pattern.substr(0, cut + 1);
-    WString masks = cut == WString::npos ? pattern : pattern.substr(cut + 1);
+    WString directory = DirectoryPart(pattern);
+    WString masks = NamePart(pattern);
     if (!directory.empty() && directory.back() != '\\')
         directory += '\\';
 
@@ -163,7 +150,9 @@ bool DeleteDirectoryTree(const WString& directory, bool stopOnFailure, const Con
     // removed anyway (RemoveDirectoryW refuses it and says why).
     if (!root && SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL) == FALSE)
         return false;
-    return RemoveDirectoryLong(IsBareDrive(base) ? base + TEXT("\\") : base);
+    // RemoveDirectoryLong adds the backslash that keeps a bare drive ("E:")
+    // from naming that drive's current directory.
+    return RemoveDirectoryLong(base);
 }
 
 bool NamesVolumeRoot(WStringView path)

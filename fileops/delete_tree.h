@@ -10,7 +10,6 @@
 #include "plugin/text.h"
 
 // The path without one final backslash.
-WString RemoveTrailingBackslash(WStringView path);
 
 // RemoveDirectoryW on the long-path form with a trailing backslash
 // ("C:\dir" -> "\\?\C:\dir\"). Removes only an empty directory (or a link).

@@ -20,24 +20,9 @@ namespace {
 constexpr WStringView kOpen = TEXT("open");
 constexpr WStringView kProperties = TEXT("properties");
 
-// A message slot, then ": " and the system's text for the calling thread's
-// last error.
-void ShowWithSystemError(Msg slot)
-{
-    DWORD error = GetLastError();
-    ShowHostMessage(Message(slot) + TEXT(": ") + SystemErrorText(error));
-}
-
 bool Launched(HINSTANCE result)
 {
     return reinterpret_cast<INT_PTR>(result) > 32;
-}
-
-// The directory of a local path: up to and including its last "\" or ":".
-WString WorkingDirectoryOf(const WString& path)
-{
-    std::size_t cut = path.find_last_of(TEXT("\\:"));
-    return cut == WString::npos ? WString() : path.substr(0, cut + 1);
 }
 
 int OpenEntry(HWND mainWin, const WString& remoteName)
@@ -49,7 +34,7 @@ int OpenEntry(HWND mainWin, const WString& remoteName)
         ShowHostMessage(Message(Msg::NoExecStream));
         return FS_EXEC_ERROR;
     }
-    WString directory = WorkingDirectoryOf(target.Path);
+    WString directory = DirectoryPart(target.Path);
     if (Launched(ShellExecuteW(mainWin, kOpen.data(), target.Path.c_str(), nullptr, directory.c_str(),
                                SW_SHOWNORMAL)))
         return FS_EXEC_OK;
@@ -75,7 +60,7 @@ int ShowProperties(HWND mainWin, const WString& remoteName)
     info.nShow = SW_SHOW;
     if (ShellExecuteExW(&info))
         return FS_EXEC_OK;
-    ShowWithSystemError(Msg::CantRun);
+    ReportSystemError(Msg::CantRun, TEXT(": "));
     return FS_EXEC_ERROR;
 }
 
@@ -105,13 +90,13 @@ int RunTypedCommand(HWND mainWin, const WString& remoteName, const WString& line
             return FS_EXEC_ERROR;
         bool ok = isFile ? DeleteFileOrDirectoryLong(argument) : RemoveDirectoryLong(argument);
         if (!ok)
-            ShowWithSystemError(Msg::DeleteError);
+            ReportSystemError(Msg::DeleteError, TEXT(": "));
         return FS_EXEC_OK;
     }
     if (!SetCurrentDirectoryW(currentDir.c_str()))
         return FS_EXEC_ERROR;
     if (!CreateDirectoryPathLong(argument))
-        ShowWithSystemError(Msg::WriteError);
+        ReportSystemError(Msg::WriteError, TEXT(": "));
     return FS_EXEC_OK;
 }
 

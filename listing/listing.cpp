@@ -20,9 +20,10 @@ public:
     HANDLE Add(std::unique_ptr<ListingHandle> listing)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        ListingHandle* raw = listing.release();
-        open_.insert(raw);
-        return reinterpret_cast<HANDLE>(raw);
+        // Registered first: should the set fail to grow, the listing is
+        // still owned here and released on the way out.
+        open_.insert(listing.get());
+        return reinterpret_cast<HANDLE>(listing.release());
     }
 
     ListingHandle* Find(HANDLE h)

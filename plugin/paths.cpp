@@ -4,18 +4,11 @@
 
 namespace {
 
-WString WithoutTrailingBackslash(WString s)
-{
-    if (!s.empty() && s.back() == '\\')
-        s.pop_back();
-    return s;
-}
-
 // A plugin path is finished by dropping its leading backslash and one
 // trailing backslash.
 WString Finish(WStringView pluginPath)
 {
-    return WithoutTrailingBackslash(PluginToLocalPath(pluginPath));
+    return RemoveTrailingBackslash(PluginToLocalPath(pluginPath));
 }
 
 bool EndsWithUnnamedDataStream(WStringView p)
@@ -29,6 +22,13 @@ bool EndsWithUnnamedDataStream(WStringView p)
 }
 
 }  // namespace
+
+WString RemoveTrailingBackslash(WStringView path)
+{
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    return WString(path);
+}
 
 WString PluginToLocalPath(WStringView path)
 {

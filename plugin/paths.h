@@ -10,6 +10,9 @@
 // characters; anything else is returned unchanged.
 WString PluginToLocalPath(WStringView path);
 
+// The path without its one trailing backslash, if it has one.
+WString RemoveTrailingBackslash(WStringView path);
+
 struct ResolvedStreamPath {
     WString Path;   // a local path, or a stream path when IsStream
     bool IsStream;  // a stream other than the unnamed data stream

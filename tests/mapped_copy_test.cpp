@@ -2,6 +2,7 @@
 // every outcome and what it leaves of the target, faults in a view, and the
 // 5 GiB copy that never holds more than two views.
 #include <cstring>
+#include <functional>
 
 #include "host_fixture.h"
 #include "transfer/mapped_copy.h"
@@ -276,6 +277,36 @@ TEST_F(MappedCopyTest, ACopyOntoItselfLeavesTheSourceWhole)
 // 5 GiB: 8,192 views of 640 KiB, those above 4 GiB mapped with a non-zero
 // high offset part, never more than two views at once, and the copy costs no
 // memory beyond them.
+// GetFileSize answers INVALID_FILE_SIZE as the low part of a size like
+// 4 GiB - 1 too, and leaves the last error as it found it: whatever the
+// caller's earlier calls left there must not make such a size a failure.
+// The host aborts at the first view's report, so no gibibytes move.
+TEST_F(MappedCopyTest, ASizeWhoseLowPartIsAllOnesIsCopiedInBothDirections)
+{
+    const std::uint64_t size = 0xFFFFFFFFull;
+    winsim::AddPatternFile(u"C:\\big.bin", size, 5);
+    winsim::AddPatternFile(u"D:\\in\\big.bin", size, 6);
+    Host().answer = [](const ProgressReport&) { return Host().progress.size() > 1 ? 1 : 0; };
+    struct Row {
+        const char* name;
+        std::function<int()> copy;
+    };
+    const Row rows[] = {
+        {"out", [this] { return Download(u"\\C:\\big.bin\\::$DATA"); }},
+        {"in, onto a missing target",
+         [] {
+             return FsPutFileW(const_cast<WCHAR*>(u"D:\\in\\big.bin"), const_cast<WCHAR*>(u"\\C:\\copy.bin"), 0);
+         }},
+    };
+    for (const Row& row : rows) {
+        Host().progress.clear();
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(row.copy(), FS_FILE_USERABORT) << row.name << ": the copy started and was aborted at its first view";
+        EXPECT_EQ(Percents(), (std::vector<int>{0, 0})) << row.name;
+        EXPECT_TRUE(Host().messages.empty()) << row.name;
+    }
+}
+
 TEST_F(MappedCopyTest, FiveGibibytesInBoundedMemory)
 {
     const std::uint64_t size = 5ull << 30;

@@ -8,7 +8,7 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
-#include "transfer/mapped_copy.h"
+#include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
 
@@ -17,14 +17,7 @@ namespace {
 // The host's LocalName buffer holds 1,023 characters with the null.
 constexpr std::size_t kLocalNameCapacity = 1023;
 
-// What the host hears for each outcome of the engine. Only a stream that
-// cannot be opened or mapped is worth a message; after one the host is told
-// FS_FILE_OK so that it adds no error of its own.
-struct OutcomeAnswer {
-    bool message;
-    int result;
-};
-
+// Only a stream that cannot be opened or mapped is worth a message.
 OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 {
     switch (outcome) {
@@ -71,21 +64,12 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
         return FS_FILE_EXISTS;
     const WString source = ResolveStreamPath(remote).Path;
 
-    if (ReportProgress(remoteName, localName, 0))
-        return FS_FILE_USERABORT;
-    SetLastError(ERROR_SUCCESS);
     LastErrorClearing clearing;
     clearing.beforeSourceMapping = true;
-    TCopyOutcome outcome = MappedCopy(source, target, remoteName, localName, clearing);
-    if (outcome != coOk) {
-        OutcomeAnswer answer = AnswerFor(outcome);
-        if (answer.message)
-            ReportSystemError(Msg::ReadError);
-        return answer.result;
-    }
+    if (std::optional<int> failed =
+            CopyForHost(source, target, remoteName, localName, true, clearing, AnswerFor, Msg::ReadError))
+        return *failed;
 
-    if (ReportProgress(remoteName, localName, 100))
-        return FS_FILE_USERABORT;
     // The copy is complete; a stream that cannot be deleted is told, and the
     // copy still counts.
     if ((copyFlags & FS_COPYFLAGS_MOVE) && !FsDeleteFileW(remoteName))

@@ -17,9 +17,9 @@ WString SystemErrorText(DWORD code)
     return text;
 }
 
-void ReportSystemError(Msg slot)
+void ReportSystemError(Msg slot, WStringView separator)
 {
     // Read first: building the message calls the system again.
     DWORD error = GetLastError();
-    ShowHostMessage(Message(slot) + TEXT("\r\n") + SystemErrorText(error));
+    ShowHostMessage(Message(slot) + WString(separator) + SystemErrorText(error));
 }

@@ -9,6 +9,6 @@
 // break and blanks; empty when the system has no text for it.
 WString SystemErrorText(DWORD code);
 
-// Shows the slot's text, "\r\n" and the system's text of the thread's last
-// error in the host's OK message box.
-void ReportSystemError(Msg slot);
+// Shows the slot's text, the separator and the system's text of the thread's
+// last error in the host's OK message box.
+void ReportSystemError(Msg slot, WStringView separator = TEXT("\r\n"));

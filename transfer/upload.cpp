@@ -9,7 +9,7 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
-#include "transfer/mapped_copy.h"
+#include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
 
@@ -18,13 +18,7 @@ namespace {
 // The host's RemoteName buffer holds 260 characters with the null.
 constexpr std::size_t kRemoteNameCapacity = 260;
 
-struct OutcomeAnswer {
-    bool message;
-    int result;
-};
-
-// Only a target that cannot be created or mapped is worth a message; after
-// one the host is told FS_FILE_OK.
+// Only a target that cannot be created or mapped is worth a message.
 OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 {
     switch (outcome) {
@@ -73,21 +67,12 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
     }
 
     const WCHAR* targetName = target->Path.c_str();
-    if (ReportProgress(localName, targetName, 0))
-        return FS_FILE_USERABORT;
     LastErrorClearing clearing;
     clearing.beforeTargetCreate = true;
     clearing.beforeTargetMapping = true;
-    TCopyOutcome outcome = MappedCopy(local, target->Path, localName, targetName, clearing);
-    if (outcome != coOk) {
-        OutcomeAnswer answer = AnswerFor(outcome);
-        if (answer.message)
-            ReportSystemError(Msg::WriteError);
-        return answer.result;
-    }
-
-    if (ReportProgress(localName, targetName, 100))
-        return FS_FILE_USERABORT;
+    if (std::optional<int> failed =
+            CopyForHost(local, target->Path, localName, targetName, false, clearing, AnswerFor, Msg::WriteError))
+        return *failed;
     if ((copyFlags & FS_COPYFLAGS_MOVE) && !DeleteFileOrDirectoryLong(local)) {
         ReportSystemError(Msg::DeleteError);
         return FS_FILE_WRITEERROR;

@@ -68,13 +68,6 @@ int WINAPI NoProgress(int, WCHAR*, WCHAR*, int)
 }
 void WINAPI NoLog(int, int, WCHAR*) {}
 
-bool IsVisibleDialog(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return std::wstring(name) == L"#32770" && IsWindowVisible(window);
-}
-
 // The file name field of the system's file-open dialog: a combo box (cmb13)
 // on Windows, an edit field (edt1) in some versions and in Wine.
 HWND FileNameControl(HWND open)

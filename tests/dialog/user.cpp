@@ -8,14 +8,14 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 
-bool IsDialogClass(HWND window)
+}  // namespace
+
+bool IsVisibleDialog(HWND window)
 {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
-    return std::wstring(name) == L"#32770";
+    return std::wstring(name) == L"#32770" && IsWindowVisible(window);
 }
-
-}  // namespace
 
 std::vector<HWND> ThreadWindows(DWORD threadId, const std::function<bool(HWND)>& match)
 {
@@ -40,7 +40,7 @@ HWND WaitForDialog(DWORD threadId, HWND owner, DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (;;) {
         std::vector<HWND> found = ThreadWindows(threadId, [owner](HWND w) {
-            return IsDialogClass(w) && IsWindowVisible(w) && (!owner || GetWindow(w, GW_OWNER) == owner);
+            return IsVisibleDialog(w) && (!owner || GetWindow(w, GW_OWNER) == owner);
         });
         if (!found.empty())
             return found.front();

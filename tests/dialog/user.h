@@ -14,6 +14,10 @@
 
 namespace dialogtest {
 
+// A dialog window (class "#32770") that is visible: the settings dialog, a
+// message box, the file-open dialog.
+bool IsVisibleDialog(HWND window);
+
 // Top-level windows of the thread that match, in the system's order.
 std::vector<HWND> ThreadWindows(DWORD threadId, const std::function<bool(HWND)>& match);
 

@@ -11,7 +11,8 @@
 #                                "display" one whose windows show on a private
 #                                X server (Xvfb) of its own
 #   wine.sh check PREFIX         fail unless the prefix is still safe
-#   wine.sh start PREFIX         a persistent wineserver (ctest setup fixture)
+#   wine.sh start PREFIX         a persistent wineserver (ctest setup fixture),
+#                                and the prefix's Xvfb when it has one
 #   wine.sh stop PREFIX          stop that wineserver (ctest cleanup fixture)
 #   wine.sh stage PREFIX FILE... copy files into C:\tarnwick of the prefix
 #   wine.sh run PREFIX EXE ARGS  run a Windows program (the ctest emulator)
@@ -21,7 +22,7 @@ die() { echo "wine.sh: $*" >&2; exit 1; }
 
 command=${1:-}
 prefix=${2:-}
-[ -n "$command" ] && [ -n "$prefix" ] || die "usage: wine.sh create|check|start|stop|run PREFIX [EXE ARGS...]"
+[ -n "$command" ] && [ -n "$prefix" ] || die "usage: wine.sh create|check|start|stop|stage|run PREFIX [display | FILE... | EXE ARGS...]"
 shift 2
 case "$prefix" in
     /*/build/*) ;;
@@ -109,6 +110,8 @@ create)
         # Wine's first process must find the display, or the prefix's
         # windows fail later (error 1400).
         start_xvfb
+        # A create that fails on the way leaves no X server behind.
+        trap stop_xvfb EXIT
     fi
     WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
     wineserver -w
@@ -132,6 +135,7 @@ create)
             die "reg add failed"
         wineserver -w
         stop_xvfb
+        trap - EXIT
     else
         # Headless: the null display driver, no X server needed.
         "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || die "reg add failed"
@@ -148,7 +152,8 @@ check)
     echo "wine prefix safe: $prefix"
     ;;
 start)
-    [ -z "$(unsafe)" ] || die "the prefix is not safe: $(unsafe)"
+    problems=$(unsafe)
+    [ -z "$problems" ] || die "the prefix is not safe: $problems"
     # The server and Wine's services live for the whole run. Started here, with
     # every descriptor of the caller closed, they hold no test's output open:
     # ctest waits for a test's output to close, and a service started by a

@@ -1,0 +1,25 @@
+#include "transfer/host_copy.h"
+
+#include "plugin/host_bridge.h"
+#include "plugin/host_interface.h"
+#include "transfer/system_error.h"
+
+std::optional<int> CopyForHost(const WString& source, const WString& target, const WCHAR* progressSource,
+                               const WCHAR* progressTarget, bool clearLastErrorFirst, LastErrorClearing clearing,
+                               OutcomeTable answerFor, Msg failureMessage)
+{
+    if (ReportProgress(progressSource, progressTarget, 0))
+        return FS_FILE_USERABORT;
+    if (clearLastErrorFirst)
+        SetLastError(ERROR_SUCCESS);
+    TCopyOutcome outcome = MappedCopy(source, target, progressSource, progressTarget, clearing);
+    if (outcome != coOk) {
+        OutcomeAnswer answer = answerFor(outcome);
+        if (answer.message)
+            ReportSystemError(failureMessage);
+        return answer.result;
+    }
+    if (ReportProgress(progressSource, progressTarget, 100))
+        return FS_FILE_USERABORT;
+    return std::nullopt;
+}

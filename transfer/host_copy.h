@@ -1,0 +1,28 @@
+// A copy as the host sees it, the same for copying out and copying in:
+// progress 0, the mapped copy engine, progress 100. Each direction answers
+// the engine's failures from a table of its own.
+#pragma once
+
+#include <optional>
+
+#include "config/messages.h"
+#include "transfer/mapped_copy.h"
+
+// What the host hears for an outcome of the engine: whether it is worth a
+// message with the system's text, and the result. After a message the result
+// is FS_FILE_OK, so that the host adds no error of its own.
+struct OutcomeAnswer {
+    bool message;
+    int result;
+};
+
+using OutcomeTable = OutcomeAnswer (*)(TCopyOutcome);
+
+// Runs the copy between the two reports. Nothing when the copy is complete
+// and the host went on; else the result for the host: FS_FILE_USERABORT when
+// it aborted at a report, or the table's answer to the engine's failure
+// (after failureMessage with the system's text where the answer says so).
+// clearLastErrorFirst: the last error is cleared right before the engine runs.
+std::optional<int> CopyForHost(const WString& source, const WString& target, const WCHAR* progressSource,
+                               const WCHAR* progressTarget, bool clearLastErrorFirst, LastErrorClearing clearing,
+                               OutcomeTable answerFor, Msg failureMessage);
