@@ -169,24 +169,36 @@ std::string EncodeText(WStringView text, TextEncoding& encoding)
 
 void WriteWholeFile(const WString& path, const std::string& bytes)
 {
-    // An existing file is truncated rather than created anew: CREATE_ALWAYS
-    // fails with access denied on a hidden or system file unless the call
-    // repeats those attributes.
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file && GetLastError() == ERROR_FILE_NOT_FOUND)
-        file = UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The bytes go to a file beside it first, which one rename then puts in
+    // its place: a write that fails (a full disk) leaves the file as it was,
+    // where truncating it first would leave it empty.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        throw TextFileError("file cannot be replaced");
+    const WString fresh = path + TEXT(".new");
+    UniqueFile file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
     if (!file)
         throw TextFileError("file cannot be created");
+    bool ok = true;
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (ok && done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
         DWORD written = 0;
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
-            throw TextFileError("file cannot be written");
+        ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) && written != 0;
         done += written;
     }
-    if (!file.Close())
-        throw TextFileError("file cannot be closed");
+    ok = file.Close() && ok;
+    // The file keeps its hidden and system attributes.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept))
+        ok = SetFileAttributesW(fresh.c_str(), attributes & kKept) != FALSE;
+    if (ok)
+        ok = MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!ok) {
+        DeleteFileW(fresh.c_str());
+        throw TextFileError("file cannot be written");
+    }
 }

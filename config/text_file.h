@@ -45,5 +45,8 @@ std::vector<WString> ReadTextLines(const WString& path);
 std::string EncodeText(WStringView text, TextEncoding& encoding);
 
 // Replaces the whole contents of a file, creating it when it does not exist.
-// Raises TextFileError when the file cannot be opened or written.
+// The bytes are written beside it (its name and ".new") and renamed over it,
+// so that a failure leaves the file as it was; its hidden, system and archive
+// attributes stay. Raises TextFileError when the file cannot be written or
+// replaced (a read-only file is not).
 void WriteWholeFile(const WString& path, const std::string& bytes);

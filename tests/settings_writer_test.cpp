@@ -143,3 +143,34 @@ TEST_F(SettingsWriter, FailuresRaiseAndLeaveTheFileAsItWas)
 }
 
 }  // namespace
+
+namespace {
+
+// The new contents are written beside the file and renamed over it: whatever
+// fails on the way, the user's file keeps its bytes and no ".new" stays.
+TEST_F(SettingsWriter, AFailureOnTheWayLeavesTheFileAndNoNewFile)
+{
+    const std::string original = "; mine\r\n[wfx_NTFSTarnwick]\r\nStreamTypes=1\r\n";
+    struct Row {
+        const char* name;
+        const char* call;
+        int nth;  // counted from the settings file's read
+    };
+    const Row rows[] = {
+        {"the disk fills while writing", "WriteFile", 1},
+        {"the new file cannot be created", "CreateFileW", 2},
+        {"the attributes cannot be carried over", "SetFileAttributesW", 1},
+        {"the rename is refused", "MoveFileExW", 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        winsim::AddFile(kIni, original, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+        winsim::FailCall(row.call, ERROR_DISK_FULL, row.nth);
+        EXPECT_THROW(WriteSettingsFile(kIni, u"x.lng", 2), TextFileError);
+        EXPECT_EQ(winsim::Contents(kIni).value_or("(gone)"), original);
+        EXPECT_EQ(winsim::Attributes(kIni), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+        EXPECT_FALSE(winsim::Exists(std::u16string(kIni) + u".new"));
+    }
+}
+
+}  // namespace

@@ -651,6 +651,71 @@ TEST_F(Conformance, FileDeletion)
     SetFileAttributesW(Path(TEXT("readonly")).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Writing a file whole through a new file beside it and one rename relies on
+// these answers.
+TEST_F(Conformance, FileRenameAndReplacement)
+{
+    // Every refused row moves a file of its own: a move that a platform
+    // allows does not take another row's source away.
+    for (const WCHAR* name : {TEXT("a"), TEXT("b"), TEXT("c"), TEXT("c2"), TEXT("c3"), TEXT("d"), TEXT("held"),
+                              TEXT("target"), TEXT("readonly"), TEXT("inuse")})
+        MakeFile(Path(name), std::string("bytes of ") + Narrow(name));
+    MakeFile(Path(TEXT("e")));
+    ASSERT_TRUE(SetFileAttributesW(Path(TEXT("e")).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(Path(TEXT("readonly")).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeDirectory(Path(TEXT("dir")));
+    ASSERT_TRUE(Open(Path(TEXT("held")), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).ok);
+    ASSERT_TRUE(Open(Path(TEXT("inuse")), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).ok);
+    struct Row {
+        const char* name;
+        const WCHAR* from;
+        const WCHAR* to;
+        DWORD flags;
+        Outcome windows;
+        std::optional<WineDiffers> wine;
+    };
+    const Row rows[] = {
+        {"a rename to a new name", TEXT("a"), TEXT("a2"), 0, Success(kUntouched), std::nullopt},
+        {"onto a file without the replace flag", TEXT("b"), TEXT("target"), 0, Failure(ERROR_ALREADY_EXISTS),
+         std::nullopt},
+        {"onto a file with the replace flag", TEXT("b"), TEXT("target"), MOVEFILE_REPLACE_EXISTING,
+         Success(kUntouched), std::nullopt},
+        {"onto a read-only file", TEXT("c"), TEXT("readonly"), MOVEFILE_REPLACE_EXISTING,
+         Failure(ERROR_ACCESS_DENIED), WineDiffers{Success(kUntouched), kWineReadOnlyAsRoot}},
+        {"onto a file open without delete sharing", TEXT("c2"), TEXT("inuse"), MOVEFILE_REPLACE_EXISTING,
+         Failure(ERROR_ACCESS_DENIED), std::nullopt},
+        {"onto a directory", TEXT("c3"), TEXT("dir"), MOVEFILE_REPLACE_EXISTING, Failure(ERROR_ACCESS_DENIED),
+         std::nullopt},
+        {"a file open without delete sharing", TEXT("held"), TEXT("held2"), 0, Failure(ERROR_SHARING_VIOLATION),
+         std::nullopt},
+        {"a missing file", TEXT("missing"), TEXT("x"), 0, Failure(ERROR_FILE_NOT_FOUND), std::nullopt},
+        {"into a missing folder", TEXT("d"), TEXT("nodir\\x"), 0, Failure(ERROR_PATH_NOT_FOUND), std::nullopt},
+        {"a read-only file", TEXT("e"), TEXT("e2"), 0, Success(kUntouched), std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SetLastError(kUntouched);
+        BOOL ok = MoveFileExW(Path(row.from).c_str(), Path(row.to).c_str(), row.flags);
+        ExpectOutcome(row.name, Outcome{ok != FALSE, GetLastError()}, row.windows, row.wine);
+    }
+    CloseAll();
+    EXPECT_EQ(SizeOf(Path(TEXT("a"))), "missing") << "renamed away";
+    EXPECT_EQ(SizeOf(Path(TEXT("a2"))), "10") << "\"bytes of a\" under its new name";
+    EXPECT_EQ(SizeOf(Path(TEXT("b"))), "missing") << "moved over the target";
+    HANDLE h = CreateFileW(Path(TEXT("target")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    char buffer[32] = {};
+    DWORD got = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+        CloseHandle(h);
+    }
+    EXPECT_EQ(std::string(buffer, got), "bytes of b") << "the replaced file holds the moved file's bytes";
+    for (const WCHAR* name : {TEXT("c2"), TEXT("c3")})
+        EXPECT_EQ(SizeOf(Path(name)), "11") << Narrow(name) << ": a refused move leaves the file";
+    for (const WCHAR* name : {TEXT("readonly"), TEXT("e2")})
+        SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(Conformance, DirectoryRemoval)
 {
     MakeDirectory(Path(TEXT("empty")));

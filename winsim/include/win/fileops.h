@@ -1,4 +1,4 @@
-// Deleting and changing entries: DeleteFileW, RemoveDirectoryW, and the
+// Deleting and changing entries: DeleteFileW, RemoveDirectoryW, MoveFileExW, and the
 // system's error texts (FormatMessageW with the LocalFree that releases them).
 // SetFileAttributesW and CreateDirectoryW are declared with the file calls.
 #pragma once
@@ -26,12 +26,17 @@
 #define LMEM_ZEROINIT 0x0040u
 #define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
 
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_COPY_ALLOWED 0x00000002u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_RESOURCE_LANG_NOT_FOUND 15100L
 
 extern "C" {
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName);
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 
 DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPWSTR lpBuffer, DWORD nSize, va_list* Arguments);
