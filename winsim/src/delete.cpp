@@ -11,22 +11,6 @@ using namespace winsim::detail;
 
 namespace {
 
-// An open handle that did not grant FILE_SHARE_DELETE keeps the entry (or,
-// for a named stream, that stream) from being deleted.
-bool HeldWithoutShareDelete(const Node* node, const Stream* stream)
-{
-    for (const auto& object : AllObjects()) {
-        auto f = std::dynamic_pointer_cast<FileObject>(object);
-        if (!f || f->node.get() != node)
-            continue;
-        if (stream && f->stream.get() != stream)
-            continue;
-        if (!(f->share & FILE_SHARE_DELETE))
-            return true;
-    }
-    return false;
-}
-
 void Unlink(const std::shared_ptr<Node>& node)
 {
     Node* parent = node->parent;

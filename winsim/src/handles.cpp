@@ -84,6 +84,20 @@ std::vector<std::shared_ptr<Object>> AllObjects()
     return all;
 }
 
+bool HeldWithoutShareDelete(const Node* node, const Stream* stream)
+{
+    for (const auto& object : AllObjects()) {
+        auto f = std::dynamic_pointer_cast<FileObject>(object);
+        if (!f || f->node.get() != node)
+            continue;
+        if (stream && f->stream.get() != stream)
+            continue;
+        if (!(f->share & FILE_SHARE_DELETE))
+            return true;
+    }
+    return false;
+}
+
 void ResetHandles()
 {
     TheTable() = Table{};

@@ -45,6 +45,10 @@ std::shared_ptr<T> LookupAs(HANDLE h)
 // Removes the handle; false when it was not in the table.
 bool Remove(HANDLE h);
 std::vector<std::shared_ptr<Object>> AllObjects();
+// An open handle that did not grant FILE_SHARE_DELETE keeps the entry (or,
+// for a named stream, that stream; null: any stream of it) from being deleted,
+// renamed or replaced.
+bool HeldWithoutShareDelete(const Node* node, const Stream* stream);
 void ResetHandles();
 // Open handles, and every misuse seen (a close of a handle that was not open):
 // on Windows a double close can close somebody else's handle.

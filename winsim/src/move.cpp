@@ -12,18 +12,6 @@ using namespace winsim::detail;
 
 namespace {
 
-// An open handle that did not grant FILE_SHARE_DELETE keeps the entry from
-// being renamed or replaced.
-bool HeldWithoutShareDelete(const Node* node)
-{
-    for (const auto& object : AllObjects()) {
-        auto f = std::dynamic_pointer_cast<FileObject>(object);
-        if (f && f->node.get() == node && !(f->share & FILE_SHARE_DELETE))
-            return true;
-    }
-    return false;
-}
-
 bool Contains(const Node* directory, const Node* node)
 {
     for (const Node* n = node; n; n = n->parent)
@@ -65,7 +53,7 @@ extern "C" BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFile
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
     if (node->denyAccess || from.parent->denyAccess || to.parent->denyAccess)
         return Fail(ERROR_ACCESS_DENIED, FALSE);
-    if (HeldWithoutShareDelete(node.get()))
+    if (HeldWithoutShareDelete(node.get(), nullptr))
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
 
     const std::shared_ptr<Node> existing = to.node;
@@ -74,8 +62,8 @@ extern "C" BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFile
             return Fail(ERROR_ALREADY_EXISTS, FALSE);
         // Only a file is replaced, and only one that could be deleted.
         if (existing->directory || node->directory || existing->denyAccess ||
-            (existing->attributes & FILE_ATTRIBUTE_READONLY) || HeldWithoutShareDelete(existing.get()) ||
-            NodeIsMapped(*existing))
+            (existing->attributes & FILE_ATTRIBUTE_READONLY) ||
+            HeldWithoutShareDelete(existing.get(), nullptr) || NodeIsMapped(*existing))
             return Fail(ERROR_ACCESS_DENIED, FALSE);
         to.parent->children.erase(Upcase(existing->name));
         existing->parent = nullptr;
