@@ -5,27 +5,6 @@
 #include "fileops/delete_tree.h"
 #include "plugin/paths.h"
 
-namespace {
-
-std::size_t LastDelimiter(WStringView path)
-{
-    return path.find_last_of(TEXT("\\:"));
-}
-
-}  // namespace
-
-WString DirectoryPart(WStringView path)
-{
-    std::size_t cut = LastDelimiter(path);
-    return cut == WStringView::npos ? WString() : WString(path.substr(0, cut + 1));
-}
-
-WString NamePart(WStringView path)
-{
-    std::size_t cut = LastDelimiter(path);
-    return WString(cut == WStringView::npos ? path : path.substr(cut + 1));
-}
-
 bool CreateDirectoryPathLong(const WString& path)
 {
     // Climb to the first directory that exists (or to a bare drive), noting

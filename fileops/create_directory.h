@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "plugin/text.h"
+#include "plugin/paths.h"
 
 // Raised for a directory with an empty name: the chain of parents ran out
 // without reaching a drive ("newdir" has none). Carries ERROR_PATH_NOT_FOUND.
@@ -16,11 +16,6 @@ public:
 private:
     DWORD code_;
 };
-
-// The path up to and including its last "\" or ":"; empty when it has neither.
-WString DirectoryPart(WStringView path);
-// The path after its last "\" or ":"; all of it when it has neither.
-WString NamePart(WStringView path);
 
 // Creates `path` and every missing directory above it, from the outermost in.
 // True when it exists afterwards (a bare drive "C:" always does); false at the

@@ -15,6 +15,11 @@ bool DeleteEntry(const WString& remoteName)
 {
     ResolvedStreamPath r = ResolveStreamPath(remoteName);
     if (r.IsStream) {
+        // The special streams go with their file, when its folder is removed.
+        // Nothing is deleted through them: on Windows "f.txt::" names the file
+        // itself, and the host asks for every entry of a file's folder.
+        if (NamesUnnamedStream(r.Path))
+            return true;
         // The outcome is reported: a move out of a stream must not claim the
         // stream is gone when it is not. A stream (or file) that is already
         // absent is gone all the same.

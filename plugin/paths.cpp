@@ -30,6 +30,36 @@ WString RemoveTrailingBackslash(WStringView path)
     return WString(path);
 }
 
+namespace {
+
+std::size_t LastDelimiter(WStringView path)
+{
+    return path.find_last_of(TEXT("\\:"));
+}
+
+}  // namespace
+
+WString DirectoryPart(WStringView path)
+{
+    std::size_t cut = LastDelimiter(path);
+    return cut == WStringView::npos ? WString() : WString(path.substr(0, cut + 1));
+}
+
+WString NamePart(WStringView path)
+{
+    std::size_t cut = LastDelimiter(path);
+    return WString(cut == WStringView::npos ? path : path.substr(cut + 1));
+}
+
+WString EntryName(WStringView pluginPath)
+{
+    WStringView p = pluginPath;
+    if (!p.empty() && p.back() == '\\')
+        p.remove_suffix(1);
+    std::size_t cut = p.rfind('\\');
+    return WString(cut == WStringView::npos ? p : p.substr(cut + 1));
+}
+
 WString PluginToLocalPath(WStringView path)
 {
     if (path.size() >= 2 && path[0] == '\\')
@@ -63,6 +93,17 @@ ResolvedStreamPath ResolveStreamPath(WStringView p)
     if (colon >= 1 && p[colon - 1] == '\\' && colon != 3)
         joined.erase(colon - 1, 1);
     return {Finish(joined), true};
+}
+
+bool IsStreamPath(WStringView localPath)
+{
+    const std::size_t from = localPath.size() >= 2 && localPath[1] == ':' ? 2 : 0;
+    return localPath.find(':', from) != WStringView::npos;
+}
+
+bool NamesUnnamedStream(WStringView streamPath)
+{
+    return streamPath.find(TEXT("::")) != WStringView::npos;
 }
 
 WString ToLongPath(WStringView path)

@@ -13,6 +13,16 @@ WString PluginToLocalPath(WStringView path);
 // The path without its one trailing backslash, if it has one.
 WString RemoveTrailingBackslash(WStringView path);
 
+// The path up to and including its last "\" or ":"; empty when it has neither.
+WString DirectoryPart(WStringView path);
+// The path after its last "\" or ":"; all of it when it has neither.
+WString NamePart(WStringView path);
+
+// The last component of a plugin path, after its last backslash (one trailing
+// backslash dropped first): a stream entry's name below a file ("::$DATA",
+// ":name:$DATA", "::$SECURITY_DESCRIPTOR").
+WString EntryName(WStringView pluginPath);
+
 struct ResolvedStreamPath {
     WString Path;   // a local path, or a stream path when IsStream
     bool IsStream;  // a stream other than the unnamed data stream
@@ -21,6 +31,15 @@ struct ResolvedStreamPath {
 // A plugin path as a local path, or as a stream path ("C:\dir\file:name:$DATA")
 // when it names a stream. "::$DATA" is the file itself.
 ResolvedStreamPath ResolveStreamPath(WStringView pluginPath);
+
+// A local path that names a stream of a file: a colon after the drive's
+// ("C:\f.txt:s:$DATA", "\\server\share\f.txt:s").
+bool IsStreamPath(WStringView localPath);
+
+// A stream path whose stream has no name of its own ("C:\f.txt::$EA_DATA",
+// "C:\f.txt::"): one of the special streams the backup API reports, which
+// no file call reaches by that name.
+bool NamesUnnamedStream(WStringView streamPath);
 
 // "\\?\" in front: the form that lifts MAX_PATH and the name parsing of Win32.
 WString ToLongPath(WStringView path);

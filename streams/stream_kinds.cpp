@@ -27,6 +27,19 @@ WStringView UnnamedStreamEntryName(TStreamId id)
     return ordinal < kStreamKindCount ? WStringView(kEntryNames[ordinal]) : WStringView(kEntryNames[0]);
 }
 
+std::optional<TStreamId> KindOfUnnamedEntry(WStringView entryName)
+{
+    for (int ordinal = 0; ordinal < kStreamKindCount; ++ordinal)
+        if (EqualsAsciiNoCase(entryName, kEntryNames[ordinal]))
+            return static_cast<TStreamId>(ordinal);
+    return std::nullopt;
+}
+
+bool IsUnnamedEntry(WStringView entryName)
+{
+    return entryName.size() >= 2 && entryName[0] == ':' && entryName[1] == ':';
+}
+
 void StreamToFindData(WIN32_FIND_DATAW& FindData, const TFindStreamData& Data)
 {
     // A stream is a file to the host: never the directory bit.

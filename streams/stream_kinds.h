@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "plugin/text.h"
 #include "streams/stream_finder.h"
 
@@ -10,6 +12,15 @@
 // for the unnamed data stream, "::$SECURITY_DESCRIPTOR" and the others for the
 // special streams, "::" for kind 0 and for identifiers without a kind.
 WStringView UnnamedStreamEntryName(TStreamId id);
+
+// The other way: the kind an entry without a name of its own stands for, in
+// any letter case ("::$data" is the unnamed data stream, "::" kind 0). Nothing
+// for a named entry (":name:$DATA") or any other text.
+std::optional<TStreamId> KindOfUnnamedEntry(WStringView entryName);
+
+// An entry that begins with "::": the file's unnamed data stream or one of its
+// special streams, never a stream with a name of its own.
+bool IsUnnamedEntry(WStringView entryName);
 
 // Fills the host's record for the stream the cursor stands on: attributes,
 // size and entry name. The caller zero-fills the record and sets the times.

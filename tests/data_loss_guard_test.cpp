@@ -177,7 +177,11 @@ TEST_F(DataLossGuardTest, AFailedOrAbortedUploadLeavesTheLocalFile)
         {"the target's mapping fails", [] { winsim::FailCall("CreateFileMappingW", ERROR_DISK_FULL, 2); }, -1},
         {"a view fails midway", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 5); }, -1},
         {"the volume is full", [] { winsim::SetFreeSpace(u'C', 1024 * 1024); }, -1},
-        {"a page of the target fails", [] { winsim::FaultViews(u"C:\\d\\big.bin", EXCEPTION_IN_PAGE_ERROR, 700000); },
+        {"a page of the target fails",
+         [] {
+             winsim::AddFile(u"C:\\d\\big.bin", "an earlier copy");
+             winsim::FaultViews(u"C:\\d\\big.bin", EXCEPTION_IN_PAGE_ERROR, 700000);
+         },
          -1},
     };
     for (const auto& row : rows) {

@@ -39,7 +39,8 @@ TEST_F(DeleteRemoveCreate, DeleteFileTakesStreamsFilesAndEmptyDirectories)
         {u"\\C:\\d\\gone.txt\\:s:$DATA", -1, 0, nullptr, u"C:\\d\\f.txt"},
         // A stream that cannot be deleted reports why.
         {u"\\C:\\d\\ro.txt\\:s:$DATA", FALSE, ERROR_ACCESS_DENIED, nullptr, u"C:\\d\\ro.txt:s"},
-        {u"\\C:\\d\\f.txt\\::$EA_DATA", FALSE, ERROR_INVALID_NAME, nullptr, u"C:\\d\\f.txt"},
+        // The special streams go with their file: nothing is deleted through them.
+        {u"\\C:\\d\\f.txt\\::$EA_DATA", -1, 0, nullptr, u"C:\\d\\f.txt:s"},
         {u"\\C:\\d\\f.txt", -1, 0, u"C:\\d\\f.txt", u"C:\\d"},
         {u"\\C:\\d\\ro.txt", FALSE, ERROR_ACCESS_DENIED, nullptr, u"C:\\d\\ro.txt"},
         {u"\\C:\\d\\empty", -1, 0, u"C:\\d\\empty", u"C:\\d"},
@@ -67,6 +68,19 @@ TEST_F(DeleteRemoveCreate, DeleteFileTakesStreamsFilesAndEmptyDirectories)
             EXPECT_TRUE(winsim::Exists(row.stays));
         }
         EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt").value_or("data"), "data");
+    }
+
+    // Windows reads "f.txt::" as the file itself: no delete may reach the
+    // system through a special entry, whatever it is called.
+    for (const char16_t* entry : {u"::$SECURITY_DESCRIPTOR", u"::$EA_DATA", u"::$OBJECT_ID", u"::$REPARSE_DATA",
+                                  u"::$SPARSE_BLOCK", u"::$ALTERNATE_DATA", u"::$LINK", u"::$PROPERTY_DATA", u"::",
+                                  u"::$security_descriptor", u"::$UNKNOWN"}) {
+        std::u16string remote = std::u16string(u"\\C:\\d\\f.txt\\") + entry;
+        winsim::ClearCallLog();
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(Delete(remote.c_str()), -1) << U8(entry);
+        EXPECT_EQ(winsim::CountCalls("DeleteFileW") + winsim::CountCalls("RemoveDirectoryW"), 0u) << U8(entry);
+        EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt:s"), "stream") << U8(entry);
     }
 }
 

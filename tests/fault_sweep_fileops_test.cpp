@@ -148,7 +148,7 @@ std::vector<SweepScenario> FileOpsScenarios()
              RemoteInfoStruct ri{};
              return static_cast<long long>(FsRenMovFileW(from.data(), to.data(), TRUE, TRUE, &ri));
          },
-         {FS_FILE_OK}, 1, tree},
+         {FS_FILE_NOTSUPPORTED}, 1, tree},
         {"FsExtractCustomIconW on a stream", ArrangeTree,
          [] { return ExtractIcon(u"\\C:\\d\\f.txt\\:s:$DATA", FS_ICONFLAG_BACKGROUND | FS_ICONFLAG_SMALL); },
          {FS_ICON_USEDEFAULT, FS_ICON_EXTRACTED_DESTROY}, 0, tree},

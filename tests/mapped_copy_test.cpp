@@ -3,6 +3,7 @@
 // 5 GiB copy that never holds more than two views.
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "host_fixture.h"
 #include "transfer/mapped_copy.h"
@@ -119,29 +120,36 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
         streamBytes[i] = static_cast<char>(winsim::PatternByte(5, i));
     const Row rows[] = {
         // The first open is the probe of the local target.
-        {"source open", [] { winsim::FailCall("CreateFileW", ERROR_ACCESS_DENIED, 2); }, FS_FILE_OK,
+        {"source open", [] { winsim::FailCall("CreateFileW", ERROR_ACCESS_DENIED, 2); }, FS_FILE_READERROR,
          "Error reading file or stream.\r\nAccess is denied", 11, 0},
         {"source size", [] { winsim::FailCall("GetFileSize", ERROR_READ_FAULT); }, FS_FILE_READERROR, nullptr, 11,
          0},
-        {"source mapping", [] { winsim::FailCall("CreateFileMappingW", ERROR_NOT_ENOUGH_MEMORY); }, FS_FILE_OK,
+        {"source mapping", [] { winsim::FailCall("CreateFileMappingW", ERROR_NOT_ENOUGH_MEMORY); }, FS_FILE_READERROR,
          "Error reading file or stream.\r\nNot enough memory resources are available to process this command", 11,
          0},
         {"target create", [] { winsim::SetAttributes(u"D:\\out\\src.bin", FILE_ATTRIBUTE_READONLY); },
          FS_FILE_WRITEERROR, nullptr, 11, 0},
         {"target mapping", [] { winsim::SetFreeSpace(u'D', 1000); }, FS_FILE_WRITEERROR, nullptr, 0, 0},
+        // The existing local file that did not receive every byte is emptied:
+        // it must not look complete, and it keeps its own streams.
         {"source view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 3); }, FS_FILE_READERROR,
-         nullptr, kSize, 655360},
+         nullptr, 0, 0},
         {"target view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, FS_FILE_WRITEERROR,
-         nullptr, kSize, 0},
+         nullptr, 0, 0},
         {"abort on the first view",
          [] { Host().answer = [](const ProgressReport& r) { return r.percent == 32 ? 1 : 0; }; },
-         FS_FILE_USERABORT, nullptr, kSize, 655360},
+         FS_FILE_USERABORT, nullptr, 0, 0},
         {"a removed medium under the source",
          [] { winsim::FaultViews(u"C:\\host.txt:src.bin", EXCEPTION_IN_PAGE_ERROR, 655360); }, FS_FILE_READERROR, nullptr,
-         kSize, 655360},
+         0, 0},
         {"a page of the target that cannot be written",
          [] { winsim::FaultViews(u"D:\\out\\src.bin", EXCEPTION_ACCESS_VIOLATION, 2 * 655360); },
-         FS_FILE_READERROR, nullptr, kSize, 2 * 655360},
+         FS_FILE_READERROR, nullptr, 0, 0},
+        {"abort answered to the final report", [] { Host().answer = [](const ProgressReport& r) {
+             static int reports = 0;
+             return r.percent == 100 && ++reports == 2 ? 1 : 0;
+         }; },
+         FS_FILE_USERABORT, nullptr, kSize, kSize},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -151,6 +159,7 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
         winsim::AddFile(u"C:\\host.txt", "host");
         winsim::AddStream(u"C:\\host.txt", u"src.bin", streamBytes);
         winsim::AddFile(u"D:\\out\\src.bin", "old content");
+        winsim::AddStream(u"D:\\out\\src.bin", u"own", "the local file's own stream");
         Host() = HostRecorder{};
         ASSERT_EQ(InitPlugin(), 0);
         row.arrange();
@@ -173,8 +182,9 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
             EXPECT_TRUE(target.find_first_not_of('\0', row.copiedBytes) == std::string::npos)
                 << "the rest of the target reads as zeros";
         }
-        // A failed move never deletes the stream.
+        // A failed move never deletes the stream, and the local file keeps its own.
         EXPECT_TRUE(winsim::Exists(u"C:\\host.txt:src.bin"));
+        EXPECT_EQ(winsim::Contents(u"D:\\out\\src.bin:own"), "the local file's own stream");
         std::string left;
         for (const auto& leak : winsim::Leaks())
             left += "\n  " + leak;
@@ -200,7 +210,7 @@ TEST_F(MappedCopyTest, UploadOutcomes)
         std::function<void()> arrange;
         int result;
         const char* message;
-        std::uint64_t targetSize;  // of the stream C:\f.txt:src.bin afterwards
+        std::optional<std::uint64_t> targetSize;  // of the stream C:\f.txt:src.bin afterwards; nullopt: gone
     };
     const std::uint64_t kSize = 2000000;
     const Row rows[] = {
@@ -209,23 +219,24 @@ TEST_F(MappedCopyTest, UploadOutcomes)
         {"source size", [] { winsim::FailCall("GetFileSize", ERROR_READ_FAULT); }, FS_FILE_READERROR, nullptr, 11},
         {"source mapping", [] { winsim::FailCall("CreateFileMappingW", ERROR_NOT_ENOUGH_MEMORY); },
          FS_FILE_READERROR, nullptr, 11},
-        {"target create", [] { winsim::SetAttributes(u"C:\\f.txt", FILE_ATTRIBUTE_READONLY); }, FS_FILE_OK,
+        {"target create", [] { winsim::SetAttributes(u"C:\\f.txt", FILE_ATTRIBUTE_READONLY); }, FS_FILE_WRITEERROR,
          "Error writing file or stream.\r\nAccess is denied", 11},
-        {"target mapping", [] { winsim::SetFreeSpace(u'C', 1000); }, FS_FILE_OK,
-         "Error writing file or stream.\r\nThere is not enough space on the disk", 0},
+        // From here on the stream that did not receive every byte is removed.
+        {"target mapping", [] { winsim::SetFreeSpace(u'C', 1000); }, FS_FILE_WRITEERROR,
+         "Error writing file or stream.\r\nThere is not enough space on the disk", std::nullopt},
         {"source view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 1); }, FS_FILE_READERROR,
-         nullptr, kSize},
+         nullptr, std::nullopt},
         {"target view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 4); }, FS_FILE_WRITEERROR,
-         nullptr, kSize},
+         nullptr, std::nullopt},
         {"abort", [] { Host().answer = [](const ProgressReport& r) { return r.percent == 65 ? 1 : 0; }; },
-         FS_FILE_USERABORT, nullptr, kSize},
+         FS_FILE_USERABORT, nullptr, std::nullopt},
         {"abort after the last report", [] { Host().answer = [](const ProgressReport&) {
              static int reports = 0;
              return ++reports == 6 ? 1 : 0;
          }; },
          FS_FILE_USERABORT, nullptr, kSize},
         {"a removed medium under the source", [] { winsim::FaultViews(u"D:\\in\\src.bin"); }, FS_FILE_READERROR,
-         nullptr, kSize},
+         nullptr, std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -247,7 +258,11 @@ TEST_F(MappedCopyTest, UploadOutcomes)
         } else {
             EXPECT_TRUE(Host().messages.empty());
         }
-        EXPECT_EQ(winsim::Size(u"C:\\f.txt:src.bin"), row.targetSize);
+        if (row.targetSize) {
+            EXPECT_EQ(winsim::Size(u"C:\\f.txt:src.bin"), *row.targetSize);
+        } else {
+            EXPECT_FALSE(winsim::Exists(u"C:\\f.txt:src.bin"));
+        }
         EXPECT_TRUE(winsim::Exists(u"D:\\in\\src.bin")) << "a failed move keeps its source";
         EXPECT_EQ(winsim::Contents(u"C:\\f.txt"), "file");
         std::string left;
@@ -266,7 +281,7 @@ TEST_F(MappedCopyTest, ACopyOntoItselfLeavesTheSourceWhole)
     const std::string before = winsim::ReadBytes(u"C:\\self.bin", 0, 100000);
     EXPECT_EQ(FsPutFileW(const_cast<WCHAR*>(u"C:\\self.bin"), const_cast<WCHAR*>(u"\\C:\\self.bin"),
                          FS_COPYFLAGS_OVERWRITE),
-              FS_FILE_OK);
+              FS_FILE_WRITEERROR);
     ASSERT_EQ(Host().messages.size(), 1u);
     EXPECT_EQ(U8(Host().messages[0]),
               "Error writing file or stream.\r\n"

@@ -43,7 +43,7 @@ TEST_F(RenameTest, EveryRequestIsRefusedWithOneMessage)
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.from) + " -> " + U8(c.to));
         Host().messages.clear();
-        EXPECT_EQ(Rename(c.from, c.to, c.move, c.overwrite), FS_FILE_OK);
+        EXPECT_EQ(Rename(c.from, c.to, c.move, c.overwrite), FS_FILE_NOTSUPPORTED);
         ASSERT_EQ(Host().messages.size(), 1u);
         EXPECT_EQ(U8(Host().messages[0]), "Not Supported");
         EXPECT_EQ(Host().messagePluginNrs[0], 7);
@@ -64,7 +64,7 @@ TEST_F(RenameTest, TheMessageComesFromTheLanguageFile)
         lines += (line == 19 ? std::string("Nicht unterstuetzt") : "line " + std::to_string(line)) + "\r\n";
     winsim::AddFile(u"C:\\plugins\\test.lng", lines);
     ASSERT_EQ(InitPlugin(), 0);
-    EXPECT_EQ(Rename(u"\\C:\\d\\f.txt", u"\\C:\\d\\h.txt", TRUE, FALSE), FS_FILE_OK);
+    EXPECT_EQ(Rename(u"\\C:\\d\\f.txt", u"\\C:\\d\\h.txt", TRUE, FALSE), FS_FILE_NOTSUPPORTED);
     ASSERT_EQ(Host().messages.size(), 1u);
     EXPECT_EQ(U8(Host().messages[0]), "Nicht unterstuetzt");
 }
@@ -75,14 +75,14 @@ TEST_F(RenameTest, TheMessageIsShownWhileDisabled)
     winsim::SetPlatform(VER_PLATFORM_WIN32_WINDOWS, 4, 90);
     ASSERT_EQ(InitPlugin(), 0);
     ASSERT_TRUE(PluginState().Disabled);
-    EXPECT_EQ(Rename(u"\\C:\\d\\f.txt", u"\\C:\\d\\h.txt", TRUE, FALSE), FS_FILE_OK);
+    EXPECT_EQ(Rename(u"\\C:\\d\\f.txt", u"\\C:\\d\\h.txt", TRUE, FALSE), FS_FILE_NOTSUPPORTED);
     EXPECT_EQ(Host().messages.size(), 1u);
     EXPECT_FALSE(winsim::Exists(u"C:\\d\\h.txt"));
 }
 
 TEST_F(RenameTest, BeforeInitialisationThereIsNoOneToTell)
 {
-    EXPECT_EQ(FsRenMovFileW(nullptr, nullptr, TRUE, TRUE, nullptr), FS_FILE_OK);
+    EXPECT_EQ(FsRenMovFileW(nullptr, nullptr, TRUE, TRUE, nullptr), FS_FILE_NOTSUPPORTED);
     EXPECT_TRUE(Host().messages.empty());
 }
 

@@ -160,8 +160,8 @@ TEST_F(TransferTest, DownloadAbortsAndMissingStreams)
     EXPECT_TRUE(winsim::Exists(u"C:\\dir\\file.txt:name"));
     Host().answer = [](const ProgressReport&) { return 2; };
 
-    // A stream removed since the listing.
-    EXPECT_EQ(Get(u"\\C:\\dir\\file.txt\\:gone:$DATA", u"D:\\out\\x"), FS_FILE_OK);
+    // A stream removed since the listing: told, and a failure to the host.
+    EXPECT_EQ(Get(u"\\C:\\dir\\file.txt\\:gone:$DATA", u"D:\\out\\x"), FS_FILE_READERROR);
     ASSERT_EQ(Host().messages.size(), 1u);
     EXPECT_EQ(U8(Host().messages[0]),
               "Error reading file or stream.\r\nThe system cannot find the file specified");
@@ -253,6 +253,9 @@ TEST_F(TransferTest, ResolveUploadTargetAsTheHostNamesIt)
         {u"\\C:\\dir\\file.txt\\:name:$DATA", u"C:\\dir\\file.txt:name:$DATA", u"\\C:\\dir\\file.txt:name:$DATA"},
         {u"\\C:\\dir\\file.txt\\:name", u"C:\\dir\\file.txt:name:$DATA", u"\\C:\\dir\\file.txt:name:$DATA"},
         {u"\\C:\\dir\\file.txt\\::x", u"C:\\dir\\file.txt:x:$DATA", u"\\C:\\dir\\file.txt:x:$DATA"},
+        // The file's own data, in any letter case: the file itself.
+        {u"\\C:\\dir\\file.txt\\::$DATA", u"C:\\dir\\file.txt", u"\\C:\\dir\\file.txt\\::$DATA"},
+        {u"\\C:\\dir\\file.txt\\::$data", u"C:\\dir\\file.txt", u"\\C:\\dir\\file.txt\\::$data"},
         {u"\\C:\\dir\\file.txt\\n:x", u"C:\\dir\\file.txt:n:x", u"\\C:\\dir\\file.txt:n:x"},
         {u"\\C:\\dir\\a_b_c.txt", u"C:\\dir\\a_b_c.txt", u"\\C:\\dir\\a_b_c.txt"},
         {u"\\C:\\dir\\my_file_$1", u"C:\\dir\\my_file_$1", u"\\C:\\dir\\my:file:$1"},

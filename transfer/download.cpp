@@ -17,13 +17,15 @@ namespace {
 // The host's LocalName buffer holds 1,023 characters with the null.
 constexpr std::size_t kLocalNameCapacity = 1023;
 
-// Only a stream that cannot be opened or mapped is worth a message.
+// Only a stream that cannot be opened or mapped is worth a message. The host
+// still hears the failure: on a move it would otherwise remove the file whose
+// stream was copied nowhere.
 OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 {
     switch (outcome) {
     case coSourceOpenFailed:
     case coSourceMappingFailed:
-        return {true, FS_FILE_OK};
+        return {true, FS_FILE_READERROR};
     case coSourceSizeFailed:
     case coSourceViewFailed:
         return {false, FS_FILE_READERROR};
@@ -84,7 +86,7 @@ WString DeriveLocalTarget(const WString& remoteName, const WString& localName)
     ResolvedStreamPath r = ResolveStreamPath(remoteName);
     if (r.IsStream) {
         // "::$EA_DATA", "::" and the other kinds have no name of their own.
-        if (r.Path.find(TEXT("::")) != WString::npos)
+        if (NamesUnnamedStream(r.Path))
             return localName;
         return DirectoryPart(localName) + StreamName(r.Path);
     }

@@ -1,22 +1,21 @@
 #include "transfer/guarded_move.h"
 
-#include <atomic>
-#include <cstring>
 #include <stdexcept>
+
+#include "transfer/move_bytes.h"
 
 namespace {
 
-// The jump buffer of the move running on this thread; null outside a move.
-thread_local void** volatile armedJump = nullptr;
-
+// Runs inside the system's exception dispatch, on any thread that faults while
+// the guard lives: it allocates nothing, reads no thread-local state and
+// leaves every other exception to the handlers after it.
 LONG WINAPI OnMoveFault(EXCEPTION_POINTERS* info)
 {
-    void** jump = armedJump;
     DWORD code = info->ExceptionRecord->ExceptionCode;
-    if (!jump || (code != EXCEPTION_ACCESS_VIOLATION && code != EXCEPTION_IN_PAGE_ERROR))
-        return EXCEPTION_CONTINUE_SEARCH;
-    armedJump = nullptr;
-    __builtin_longjmp(jump, 1);
+    if ((code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_IN_PAGE_ERROR) &&
+        ResumeAfterMoveFault(*info->ContextRecord))
+        return EXCEPTION_CONTINUE_EXECUTION;
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 }  // namespace
@@ -27,19 +26,7 @@ FaultGuard::FaultGuard() : handler_(AddVectoredExceptionHandler(1, OnMoveFault))
         throw std::runtime_error("the fault handler for mapped views cannot be registered");
 }
 
-// Not inlined: the jump buffer must belong to a frame that is live for the
-// whole move and holds nothing that needs unwinding.
-__attribute__((noinline)) bool MoveBytesGuarded(void* target, const void* source, std::size_t n)
+bool MoveBytesGuarded(void* target, const void* source, std::size_t n)
 {
-    void* jump[5];
-    if (__builtin_setjmp(jump) != 0)
-        return false;
-    armedJump = jump;
-    // The compiler must neither drop the arming as a dead store nor move the
-    // copy out from between arming and disarming.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(target, source, n);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    armedJump = nullptr;
-    return true;
+    return MoveBytesOrFault(target, source, n) == 0;
 }

@@ -1,8 +1,9 @@
 // Moving bytes between two mapped views when a page may fail underneath: a
-// removed medium or a failing disk turns an access to a view into an access
-// violation or an in-page error. GCC has no __try, so a vectored exception
-// handler jumps back to the start of the move, for the move's own thread only
-// and only while the move runs.
+// removed medium, a failing disk or a file cut short by another program turns
+// an access to a view into an access violation or an in-page error. GCC has no
+// __try; a vectored exception handler recognises a fault on the moving
+// instruction by its address alone and lets the thread continue after it
+// (move_bytes.h), so the system's dispatch always completes.
 #pragma once
 
 #include <cstddef>

@@ -9,8 +9,9 @@
 #include "transfer/mapped_copy.h"
 
 // What the host hears for an outcome of the engine: whether it is worth a
-// message with the system's text, and the result. After a message the result
-// is FS_FILE_OK, so that the host adds no error of its own.
+// message with the system's text, and the result. A failure is never answered
+// FS_FILE_OK, message or not: the host trusts that result completely and
+// deletes a move's source or an edit's temporary copy after it.
 struct OutcomeAnswer {
     bool message;
     int result;

@@ -3,6 +3,7 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/win_owner.h"
+#include "transfer/copy_target.h"
 #include "transfer/guarded_move.h"
 
 namespace {
@@ -102,9 +103,8 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
 
     if (clearing.beforeTargetCreate)
         SetLastError(ERROR_SUCCESS);
-    UniqueFile target(CreateFileW(ToLongPath(targetPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!target)
+    CopyTarget target = CreateCopyTarget(targetPath);
+    if (!target.File)
         return coTargetCreateFailed;
 
     // The target's mapping gives it the source's full length at once.
@@ -112,23 +112,33 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
     if (s.size > 0) {
         if (clearing.beforeTargetMapping)
             SetLastError(ERROR_SUCCESS);
-        targetMapping.Reset(CreateFileMappingW(target.Get(), nullptr, PAGE_READWRITE, sizeHigh, sizeLow, nullptr));
+        targetMapping.Reset(
+            CreateFileMappingW(target.File.Get(), nullptr, PAGE_READWRITE, sizeHigh, sizeLow, nullptr));
     }
-    target.Reset();
-    if (s.size > 0 && !targetMapping)
-        return coTargetMappingFailed;
+    target.File.Reset();
 
     TCopyOutcome outcome = coOk;
-    if (s.size > 0) {
-        s.sourceMapping = sourceMapping.Get();
-        s.targetMapping = targetMapping.Get();
-        s.onePercent = OnePercent(s.size);
-        s.remaining = s.size;
-        outcome = CopyAllChunks(s);
+    try {
+        if (s.size > 0 && !targetMapping) {
+            outcome = coTargetMappingFailed;
+        } else if (s.size > 0) {
+            s.sourceMapping = sourceMapping.Get();
+            s.targetMapping = targetMapping.Get();
+            s.onePercent = OnePercent(s.size);
+            s.remaining = s.size;
+            outcome = CopyAllChunks(s);
+        }
+    } catch (...) {
+        targetMapping.Reset();
+        sourceMapping.Reset();
+        DiscardIncompleteTarget(targetPath, target.Existed);
+        throw;
     }
-    // The target's mapping first, then the source's, on every way out (the
-    // owners do the same when a fault unwinds through here).
+    // The target's mapping first, then the source's, on every way out; only
+    // then can an incomplete target be removed.
     targetMapping.Reset();
     sourceMapping.Reset();
+    if (outcome != coOk)
+        DiscardIncompleteTarget(targetPath, target.Existed);
     return outcome;
 }

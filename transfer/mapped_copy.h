@@ -48,7 +48,8 @@ int PercentDone(std::int64_t copied, std::int64_t onePercent);
 
 // Copies source to target (local or stream paths, made long-path inside). The
 // target is created or truncated and given the source's length before the
-// first byte moves; it is never deleted. Progress goes to the host under the
-// two given names.
+// first byte moves. A copy that fails or is aborted after the target was
+// created does not leave it looking complete (DiscardIncompleteTarget).
+// Progress goes to the host under the two given names.
 TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
                         const WCHAR* progressTargetName, LastErrorClearing clearing);

@@ -6,10 +6,11 @@
 extern "C" int WINAPI FsRenMovFileW(WCHAR*, WCHAR*, BOOL, BOOL, RemoteInfoStruct*)
 {
     // Not gated: the user is told even while the plugin is disabled. The host
-    // hears FS_FILE_OK, so it reports no error of its own on top.
+    // hears that nothing was done: a host that moves between two panels of the
+    // plugin removes the source folder after FS_FILE_OK.
     try {
         ShowHostMessage(Message(Msg::NotSupported));
     } catch (...) {
     }
-    return FS_FILE_OK;
+    return FS_FILE_NOTSUPPORTED;
 }

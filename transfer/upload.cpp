@@ -9,6 +9,7 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "streams/stream_kinds.h"
 #include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
@@ -18,7 +19,9 @@ namespace {
 // The host's RemoteName buffer holds 260 characters with the null.
 constexpr std::size_t kRemoteNameCapacity = 260;
 
-// Only a target that cannot be created or mapped is worth a message.
+// Only a target that cannot be created or mapped is worth a message. The host
+// still hears the failure: after an edit it would otherwise delete its
+// temporary copy, the only one that holds the user's changes.
 OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 {
     switch (outcome) {
@@ -30,7 +33,7 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
         return {false, FS_FILE_READERROR};
     case coTargetCreateFailed:
     case coTargetMappingFailed:
-        return {true, FS_FILE_OK};
+        return {true, FS_FILE_WRITEERROR};
     case coTargetViewFailed:
         return {false, FS_FILE_WRITEERROR};
     case coAborted:
@@ -61,6 +64,10 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
     std::optional<UploadTarget> target = ResolveUploadTarget(remote);
     if (!target)
         return FS_FILE_NOTFOUND;
+    if (target->Special) {
+        ShowHostMessage(Message(Msg::NotSupported));
+        return FS_FILE_NOTSUPPORTED;
+    }
     if (FileExistsLong(target->Path) && !(copyFlags & FS_COPYFLAGS_OVERWRITE)) {
         CopyTruncated(WStringView(target->ReportedName), remoteName, kRemoteNameCapacity);
         return FS_FILE_EXISTS;
@@ -89,6 +96,21 @@ std::optional<UploadTarget> ResolveUploadTarget(const WString& remoteName)
     WString n = k >= 1 && k - 1 <= p.size() ? p.substr(k - 1) : WString();
     const WString d = k >= 2 ? p.substr(0, std::min(k - 2, p.size())) : WString();
 
+    const bool isDirectory = DirectoryExistsLong(d);
+    if (!isDirectory && !FileExistsLong(d))
+        return std::nullopt;
+
+    UploadTarget t;
+    // The entries of a file's folder without a name of their own.
+    if (std::optional<TStreamId> kind = isDirectory ? std::nullopt : KindOfUnnamedEntry(n)) {
+        t.ReportedName = TEXT("\\") + d + TEXT("\\") + n;
+        if (*kind == TStreamId::siStandard)
+            t.Path = d;
+        else
+            t.Special = true;
+        return t;
+    }
+
     const bool namedWithColon = !n.empty() && n.front() == ':';
     if (namedWithColon)
         n.erase(0, 1);
@@ -96,11 +118,6 @@ std::optional<UploadTarget> ResolveUploadTarget(const WString& remoteName)
     if (n.find(':') == WString::npos && n.find('$') != WString::npos && std::count(n.begin(), n.end(), '_') == 2)
         std::replace(n.begin(), n.end(), WCHAR('_'), WCHAR(':'));
 
-    const bool isDirectory = DirectoryExistsLong(d);
-    if (!isDirectory && !FileExistsLong(d))
-        return std::nullopt;
-
-    UploadTarget t;
     if (namedWithColon || !isDirectory) {
         const auto colons = std::count(n.begin(), n.end(), ':');
         if (colons == 0)

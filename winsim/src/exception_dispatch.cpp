@@ -1,12 +1,16 @@
-// Vectored exception handlers over POSIX signals. The signal handler runs on
+// Vectored exception handlers over POSIX signals. The handlers see the
+// faulting thread's registers (from the signal's ucontext) as a CONTEXT, and a
+// handler that answers EXCEPTION_CONTINUE_EXECUTION resumes the thread with the
+// registers it left there: the signal handler writes them back and returns,
+// so the dispatch completes as it does on Windows. The signal handler runs on
 // the faulting thread's own stack (no SA_ONSTACK) and without blocking the
-// signal (SA_NODEFER), so that a handler which leaves by a long jump, as the
-// plugin's does, leaves the thread as it was before the fault. Faults outside
-// the registered ranges go to whatever handler was installed before (the
-// sanitizers' or the default), as a crash should.
+// signal (SA_NODEFER), so that a test's handler may also leave by a long jump.
+// Faults outside the registered ranges go to whatever handler was installed
+// before (the sanitizers' or the default), as a crash should.
 #include "exception_dispatch.h"
 
 #include <signal.h>
+#include <ucontext.h>
 
 #include <atomic>
 #include <cstring>
@@ -50,6 +54,33 @@ void Move(Registration& to, const Registration& from)
 struct sigaction previousSegv;
 struct sigaction previousBus;
 
+// The x64 registers between the signal's ucontext and Windows' CONTEXT.
+struct RegisterMap {
+    DWORD64 CONTEXT::*field;
+    int greg;
+};
+constexpr RegisterMap kRegisters[] = {
+    {&CONTEXT::Rax, REG_RAX}, {&CONTEXT::Rcx, REG_RCX}, {&CONTEXT::Rdx, REG_RDX}, {&CONTEXT::Rbx, REG_RBX},
+    {&CONTEXT::Rsp, REG_RSP}, {&CONTEXT::Rbp, REG_RBP}, {&CONTEXT::Rsi, REG_RSI}, {&CONTEXT::Rdi, REG_RDI},
+    {&CONTEXT::R8, REG_R8},   {&CONTEXT::R9, REG_R9},   {&CONTEXT::R10, REG_R10}, {&CONTEXT::R11, REG_R11},
+    {&CONTEXT::R12, REG_R12}, {&CONTEXT::R13, REG_R13}, {&CONTEXT::R14, REG_R14}, {&CONTEXT::R15, REG_R15},
+    {&CONTEXT::Rip, REG_RIP},
+};
+
+void ToContext(const ucontext_t& from, CONTEXT& to)
+{
+    for (const RegisterMap& r : kRegisters)
+        to.*r.field = static_cast<DWORD64>(from.uc_mcontext.gregs[r.greg]);
+    to.EFlags = static_cast<DWORD>(from.uc_mcontext.gregs[REG_EFL]);
+}
+
+void FromContext(const CONTEXT& from, ucontext_t& to)
+{
+    for (const RegisterMap& r : kRegisters)
+        to.uc_mcontext.gregs[r.greg] = static_cast<greg_t>(from.*r.field);
+    to.uc_mcontext.gregs[REG_EFL] = static_cast<greg_t>(from.EFlags);
+}
+
 bool FindRange(std::uintptr_t address, DWORD& code)
 {
     for (auto& r : ranges) {
@@ -86,21 +117,29 @@ void OnFault(int signal, siginfo_t* info, void* context)
         PassOn(signal, info, context);
         return;
     }
+    auto* thread = static_cast<ucontext_t*>(context);
+    CONTEXT registers{};
+    ToContext(*thread, registers);
     EXCEPTION_RECORD record{};
     record.ExceptionCode = code;
-    record.ExceptionAddress = nullptr;  // the faulting instruction is not modelled
+    record.ExceptionAddress = reinterpret_cast<PVOID>(registers.Rip);
     record.NumberParameters = code == EXCEPTION_IN_PAGE_ERROR ? 3 : 2;
     record.ExceptionInformation[0] = 0;  // read or write is not told apart
     record.ExceptionInformation[1] = address;
     record.ExceptionInformation[2] = 0xC000009D;  // STATUS_DEVICE_NOT_CONNECTED
-    CONTEXT registers{};
     EXCEPTION_POINTERS pointers{&record, &registers};
-    if (__asan_handle_no_return)
-        __asan_handle_no_return();
     for (auto& slot : handlers) {
         PVECTORED_EXCEPTION_HANDLER h = slot.fn.load(std::memory_order_acquire);
-        if (h && h(&pointers) == EXCEPTION_CONTINUE_EXECUTION)
+        if (!h)
+            continue;
+        // A handler that leaves by a long jump skips the frames between here
+        // and its jump buffer: AddressSanitizer must forget their poisoning.
+        if (__asan_handle_no_return)
+            __asan_handle_no_return();
+        if (h(&pointers) == EXCEPTION_CONTINUE_EXECUTION) {
+            FromContext(registers, *thread);
             return;
+        }
     }
     PassOn(signal, info, context);
 }

@@ -23,9 +23,15 @@ typedef struct _EXCEPTION_RECORD {
     ULONG_PTR ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
 } EXCEPTION_RECORD, *PEXCEPTION_RECORD;
 
-// The registers are not modelled: handlers here only read the record.
+// The integer registers of an x64 thread, by Windows' names (the machine is
+// x86-64). A handler that answers EXCEPTION_CONTINUE_EXECUTION resumes the
+// thread with the registers as it left them, as on Windows.
 typedef struct _CONTEXT {
-    DWORD64 Reserved[8];
+    DWORD ContextFlags;
+    DWORD EFlags;
+    DWORD64 Rax, Rcx, Rdx, Rbx, Rsp, Rbp, Rsi, Rdi;
+    DWORD64 R8, R9, R10, R11, R12, R13, R14, R15;
+    DWORD64 Rip;
 } CONTEXT, *PCONTEXT;
 
 typedef struct _EXCEPTION_POINTERS {
@@ -37,8 +43,8 @@ typedef LONG(WINAPI* PVECTORED_EXCEPTION_HANDLER)(struct _EXCEPTION_POINTERS* Ex
 
 extern "C" {
 // A fault in memory that winsim made unreadable (a view of a file whose
-// medium is gone) reaches these handlers as on Windows; a handler may leave
-// by a long jump. Any other fault is none of winsim's business.
+// medium is gone) reaches these handlers as on Windows, with the faulting
+// thread's registers; a handler may change them and continue execution. Any other fault is none of winsim's business.
 PVOID WINAPI AddVectoredExceptionHandler(ULONG First, PVECTORED_EXCEPTION_HANDLER Handler);
 ULONG WINAPI RemoveVectoredExceptionHandler(PVOID Handle);
 }

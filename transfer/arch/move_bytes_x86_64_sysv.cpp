@@ -1,0 +1,34 @@
+// MoveBytesOrFault for x86-64 with the System V calling convention (the native
+// build): target in rdi, source in rsi, count in rdx. A leaf routine that
+// touches neither the stack nor a register the caller keeps.
+#include "transfer/move_bytes.h"
+
+asm(R"(
+    .text
+    .globl MoveBytesOrFault
+    .hidden MoveBytesOrFault
+    .type MoveBytesOrFault, @function
+MoveBytesOrFault:
+    movq %rdx, %rcx
+    .globl MoveBytesFaultAt
+    .hidden MoveBytesFaultAt
+MoveBytesFaultAt:
+    rep movsb
+    .globl MoveBytesResume
+    .hidden MoveBytesResume
+MoveBytesResume:
+    movq %rcx, %rax
+    ret
+    .size MoveBytesOrFault, . - MoveBytesOrFault
+)");
+
+extern "C" const char MoveBytesFaultAt[];
+extern "C" const char MoveBytesResume[];
+
+bool ResumeAfterMoveFault(CONTEXT& context)
+{
+    if (context.Rip != reinterpret_cast<DWORD64>(MoveBytesFaultAt))
+        return false;
+    context.Rip = reinterpret_cast<DWORD64>(MoveBytesResume);
+    return true;
+}
