@@ -1,5 +1,6 @@
 #include "streams/stream_finder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/dynamic_proc.h"
@@ -75,8 +76,17 @@ bool ReadName(TInternalFindStreamData& in, std::uint32_t n, WString& name)
     return true;
 }
 
+// Kind 0 stands for itself and for every identifier without a kind.
+bool IsOfKind(std::uint32_t id, TStreamId kind)
+{
+    if (kind == TStreamId::siInvalid)
+        return id == 0 || id >= static_cast<std::uint32_t>(kStreamKindCount);
+    return id == static_cast<std::uint32_t>(kind);
+}
+
 // One step of the cursor: reads headers and names, skipping bodies, until a
-// stream passes the filter or the sequence ends.
+// stream passes the filter or the sequence ends. A cursor that reads a body
+// stops in front of the body of the stream it seeks.
 bool Walk(TFindStreamData& d)
 {
     TInternalFindStreamData& in = d.Internal;
@@ -96,12 +106,17 @@ bool Walk(TFindStreamData& d)
             return false;
 
         const std::uint32_t id = h.id & 0xFF;
-        const bool passes = in.StreamIds.Empty() || in.StreamIds.ContainsId(id);
+        const bool passes = in.BodyKind ? name.empty() && IsOfKind(id, *in.BodyKind)
+                                        : in.StreamIds.Empty() || in.StreamIds.ContainsId(id);
         if (passes) {
             d.Size = static_cast<std::int64_t>(h.size);
             d.Name = std::move(name);
             d.Attributes = h.attributes;
             d.StreamID = static_cast<TStreamId>(id);
+        }
+        if (passes && in.BodyKind) {
+            in.BodyLeft = h.size;
+            return true;
         }
         // The body is skipped in one seek, also that of the stream just found,
         // so that the next step begins at the next header.
@@ -116,19 +131,15 @@ bool Walk(TFindStreamData& d)
     }
 }
 
-}  // namespace
-
-bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data)
+bool OpenAndWalk(const WString& FileName, TFindStreamData& Data)
 {
     TInternalFindStreamData& in = Data.Internal;
-    in.Context.Reset();
     // Backup semantics open directories too and, with the backup privilege
     // enabled, let the read pass the entry's security.
     in.FileHandle.Reset(CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!in.FileHandle)
         return false;
-    in.StreamIds = StreamIds;
     bool found = false;
     try {
         found = Walk(Data);
@@ -144,6 +155,45 @@ bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamD
     in.FileHandle.Reset();
     SetLastError(error == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : error);
     return false;
+}
+
+}  // namespace
+
+bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data)
+{
+    TInternalFindStreamData& in = Data.Internal;
+    in.Context.Reset();
+    in.StreamIds = StreamIds;
+    in.BodyKind.reset();
+    return OpenAndWalk(FileName, Data);
+}
+
+bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data)
+{
+    TInternalFindStreamData& in = Data.Internal;
+    in.Context.Reset();
+    in.BodyKind = Kind;
+    in.BodyLeft = 0;
+    return OpenAndWalk(FileName, Data);
+}
+
+bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Done)
+{
+    TInternalFindStreamData& in = Data.Internal;
+    Done = 0;
+    if (!Data.IsOpen() || !in.BodyKind)
+        return FailWith(ERROR_INVALID_HANDLE);
+    // A read may not reach into the next header: BackupRead would deliver it.
+    const auto count = static_cast<DWORD>(std::min<std::uint64_t>(Count, in.BodyLeft));
+    if (count == 0)
+        return true;
+    if (!ReadExactly(in, Buffer, count, Done))
+        return FailWith(ERROR_READ_FAULT);
+    // A body that ends before its header said is a corrupt sequence.
+    if (Done == 0)
+        return FailWith(ERROR_READ_FAULT);
+    in.BodyLeft -= Done;
+    return true;
 }
 
 bool StreamFindNext(TFindStreamData& Data)

@@ -20,6 +20,10 @@ struct TInternalFindStreamData {
     // The backup API's read context: none before the first read and after close.
     UniqueBackupContext Context;
     TStreamIds StreamIds;
+    // Set while the cursor reads one stream's body (StreamOpenBody): the kind
+    // sought, and the body's bytes not yet read.
+    std::optional<TStreamId> BodyKind;
+    std::uint64_t BodyLeft = 0;
 };
 
 // A cursor. Value-initialise it before StreamFindFirst. After a failed step the
@@ -42,6 +46,15 @@ bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamD
 // The next stream that passes; false with ERROR_NO_MORE_FILES at the end (the
 // cursor stays open), ERROR_INVALID_HANDLE on a closed cursor.
 bool StreamFindNext(TFindStreamData& Data);
+// Opens FileName with backup semantics and reads the sequence up to the body
+// of the first stream of the given kind that has no name of its own (kind 0
+// also stands for the identifiers without a kind, as the listing shows them
+// all as "::"). The public fields describe that stream. False with the last
+// error ERROR_FILE_NOT_FOUND when there is none; the cursor is closed then.
+bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data);
+// Reads the next piece of the body the cursor stands in, never past its end:
+// done is 0 once it is all read.
+bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Done);
 // Releases the read context and the handle; true when the release succeeded.
 bool StreamFindClose(TFindStreamData& Data);
 

@@ -3,11 +3,12 @@
 #include "transfer/download.h"
 
 #include "config/messages.h"
-#include "fileops/create_directory.h"
 #include "fileops/delete_create_exports.h"
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "streams/stream_kinds.h"
+#include "transfer/backup_copy.h"
 #include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
@@ -56,6 +57,22 @@ WString StreamName(const WString& streamPath)
     return type == WString::npos ? WString() : rest.substr(0, type);
 }
 
+// The special stream a stream path names ("C:\d\f.txt::$EA_DATA"): the
+// file and the kind; nothing for an entry of no kind the listing shows.
+struct SpecialStream {
+    WString File;
+    TStreamId Kind;
+};
+
+std::optional<SpecialStream> SpecialStreamOf(const WString& streamPath)
+{
+    std::size_t at = streamPath.find(TEXT("::"));
+    std::optional<TStreamId> kind = KindOfUnnamedEntry(WStringView(streamPath).substr(at));
+    if (!kind)
+        return std::nullopt;
+    return SpecialStream{streamPath.substr(0, at), *kind};
+}
+
 int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 {
     const WString remote = remoteName;
@@ -64,12 +81,22 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 
     if (FileExistsLong(target) && !(copyFlags & FS_COPYFLAGS_OVERWRITE))
         return FS_FILE_EXISTS;
-    const WString source = ResolveStreamPath(remote).Path;
+    const ResolvedStreamPath source = ResolveStreamPath(remote);
 
-    LastErrorClearing clearing;
-    clearing.beforeSourceMapping = true;
-    if (std::optional<int> failed =
-            CopyForHost(source, target, remoteName, localName, true, clearing, AnswerFor, Msg::ReadError))
+    CopyEngine copy;
+    std::optional<SpecialStream> special;
+    if (source.IsStream && NamesUnnamedStream(source.Path)) {
+        // A special stream: its body as the backup API gives it.
+        special = SpecialStreamOf(source.Path);
+        if (!special)
+            return FS_FILE_READERROR;
+        copy = [&] { return BackupStreamCopy(special->File, special->Kind, target, remoteName, localName); };
+    } else {
+        LastErrorClearing clearing;
+        clearing.beforeSourceMapping = true;
+        copy = [&, clearing] { return MappedCopy(source.Path, target, remoteName, localName, clearing); };
+    }
+    if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor, Msg::ReadError))
         return *failed;
 
     // The copy is complete; a stream that cannot be deleted is told, and the

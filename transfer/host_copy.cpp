@@ -4,15 +4,14 @@
 #include "plugin/host_interface.h"
 #include "transfer/system_error.h"
 
-std::optional<int> CopyForHost(const WString& source, const WString& target, const WCHAR* progressSource,
-                               const WCHAR* progressTarget, bool clearLastErrorFirst, LastErrorClearing clearing,
-                               OutcomeTable answerFor, Msg failureMessage)
+std::optional<int> CopyForHost(const CopyEngine& copy, const WCHAR* progressSource, const WCHAR* progressTarget,
+                               bool clearLastErrorFirst, OutcomeTable answerFor, Msg failureMessage)
 {
     if (ReportProgress(progressSource, progressTarget, 0))
         return FS_FILE_USERABORT;
     if (clearLastErrorFirst)
         SetLastError(ERROR_SUCCESS);
-    TCopyOutcome outcome = MappedCopy(source, target, progressSource, progressTarget, clearing);
+    TCopyOutcome outcome = copy();
     if (outcome != coOk) {
         OutcomeAnswer answer = answerFor(outcome);
         if (answer.message)

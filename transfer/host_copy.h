@@ -3,6 +3,7 @@
 // the engine's failures from a table of its own.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "config/messages.h"
@@ -19,11 +20,14 @@ struct OutcomeAnswer {
 
 using OutcomeTable = OutcomeAnswer (*)(TCopyOutcome);
 
+// One run of a copy engine (the mapped one, or the backup-stream one), which
+// reports its own progress between the two reports of the host copy.
+using CopyEngine = std::function<TCopyOutcome()>;
+
 // Runs the copy between the two reports. Nothing when the copy is complete
 // and the host went on; else the result for the host: FS_FILE_USERABORT when
 // it aborted at a report, or the table's answer to the engine's failure
 // (after failureMessage with the system's text where the answer says so).
 // clearLastErrorFirst: the last error is cleared right before the engine runs.
-std::optional<int> CopyForHost(const WString& source, const WString& target, const WCHAR* progressSource,
-                               const WCHAR* progressTarget, bool clearLastErrorFirst, LastErrorClearing clearing,
-                               OutcomeTable answerFor, Msg failureMessage);
+std::optional<int> CopyForHost(const CopyEngine& copy, const WCHAR* progressSource, const WCHAR* progressTarget,
+                               bool clearLastErrorFirst, OutcomeTable answerFor, Msg failureMessage);

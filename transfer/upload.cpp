@@ -77,8 +77,8 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
     LastErrorClearing clearing;
     clearing.beforeTargetCreate = true;
     clearing.beforeTargetMapping = true;
-    if (std::optional<int> failed =
-            CopyForHost(local, target->Path, localName, targetName, false, clearing, AnswerFor, Msg::WriteError))
+    auto copy = [&] { return MappedCopy(local, target->Path, localName, targetName, clearing); };
+    if (std::optional<int> failed = CopyForHost(copy, localName, targetName, false, AnswerFor, Msg::WriteError))
         return *failed;
     if ((copyFlags & FS_COPYFLAGS_MOVE) && !DeleteFileOrDirectoryLong(local)) {
         ReportSystemError(Msg::DeleteError);

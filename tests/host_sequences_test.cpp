@@ -1,0 +1,513 @@
+// The host's call sequences for one keystroke, played as the file manager
+// plays them: it lists a folder, calls an export for each entry, and decides
+// from the result codes alone whether to remove a move's source or an edit's
+// temporary copy. Each keystroke runs without a failure, then with each
+// failure injected (a locked source, a locked target, a full disk, an abort at
+// each progress report, a faulting view). Whatever happens, the user's data
+// exists somewhere complete, and nothing incomplete looks complete.
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "fileops/delete_create_exports.h"
+#include "host_fixture.h"
+#include "listing/listing.h"
+#include "transfer/rename.h"
+#include "transfer/transfer_exports.h"
+
+namespace {
+
+constexpr std::uint64_t kBig = 3 * 1024 * 1024 + 4321;  // several 640-KiB views
+constexpr std::uint64_t kSecurityDescriptorBytes = 0x74;  // winsim's descriptor, pattern seed 3
+const std::string kFileData = "the file's own data";
+const std::string kStreamData = "stream data";
+const std::string kEdited = "the user's edit, longer than before";
+const std::string kHeldTarget = "a file another program holds";
+
+enum class Fault { None, LockedSource, LockedTarget, FullDisk, AbortAt, FaultingView };
+
+const char* FaultName(Fault f)
+{
+    switch (f) {
+    case Fault::None:
+        return "no failure";
+    case Fault::LockedSource:
+        return "a locked source";
+    case Fault::LockedTarget:
+        return "a locked target";
+    case Fault::FullDisk:
+        return "a full disk";
+    case Fault::AbortAt:
+        return "an abort at report";
+    case Fault::FaultingView:
+        return "a faulting view";
+    }
+    return "?";
+}
+
+// What the host saw: how often it would ask Retry/Skip, whether it removed a
+// move's source or an edit's temporary copy.
+struct Played {
+    int prompts = 0;
+    bool removedSource = false;
+    bool deletedTemporary = false;
+    std::vector<int> results;
+};
+
+class HostSequencesTest : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        Arrange();
+    }
+
+    void TearDown() override
+    {
+        Release();
+        PluginTest::TearDown();
+    }
+
+    void Arrange()
+    {
+        winsim::AddVolume(u'D');
+        winsim::AddFile(u"C:\\d\\f.txt", kFileData);
+        winsim::AddStream(u"C:\\d\\f.txt", u"s", kStreamData);
+        winsim::AddPatternStream(u"C:\\d\\f.txt", u"big", kBig, 9);
+        winsim::AddPatternFile(u"D:\\in\\big.bin", kBig, 7);
+        winsim::AddDirectory(u"D:\\out");
+        winsim::AddDirectory(u"D:\\tmp");
+        ASSERT_EQ(InitPlugin(), 0);
+    }
+
+    // A fresh world for the next row.
+    void Renew()
+    {
+        Release();
+        OnProcessDetach();
+        std::string left;
+        for (const auto& leak : winsim::Leaks())
+            left += "\n  " + leak;
+        EXPECT_TRUE(left.empty()) << "left behind:" << left;
+        PluginTest::SetUp();
+        Arrange();
+    }
+
+    // Another program holds a file open without sharing it.
+    void Hold(const char16_t* path)
+    {
+        HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << U8(path);
+        held_.push_back(h);
+    }
+    void Release()
+    {
+        for (HANDLE h : held_)
+            CloseHandle(h);
+        held_.clear();
+    }
+
+    static std::string Pattern(std::uint32_t seed, std::uint64_t size)
+    {
+        std::string bytes(size, '\0');
+        for (std::uint64_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>(winsim::PatternByte(seed, i));
+        return bytes;
+    }
+
+    // The bytes an entry of the file's folder holds now; nothing once gone.
+    static std::optional<std::string> EntryBytes(const std::u16string& entry)
+    {
+        if (!winsim::Exists(u"C:\\d\\f.txt"))
+            return std::nullopt;
+        if (entry == u"::$DATA")
+            return winsim::Contents(u"C:\\d\\f.txt");
+        if (entry == u"::$SECURITY_DESCRIPTOR")
+            return Pattern(3, kSecurityDescriptorBytes);
+        std::u16string name = entry.substr(1, entry.find(u":$DATA") - 1);
+        std::u16string path = u"C:\\d\\f.txt:" + name;
+        if (!winsim::Exists(path))
+            return std::nullopt;
+        return winsim::ReadBytes(path, 0, static_cast<std::size_t>(winsim::Size(path)));
+    }
+
+    static std::optional<std::string> LocalBytes(const std::u16string& path)
+    {
+        if (!winsim::Exists(path))
+            return std::nullopt;
+        return winsim::ReadBytes(path, 0, static_cast<std::size_t>(winsim::Size(path)));
+    }
+
+    // The file's folder as the host lists it, hidden entries included; nothing
+    // when the listing fails (an empty folder answers ERROR_NO_MORE_FILES).
+    static std::optional<std::vector<std::u16string>> ListEntry(const char16_t* folder)
+    {
+        std::vector<std::u16string> names;
+        std::u16string p = folder;
+        WIN32_FIND_DATAW data{};
+        SetLastError(0xdeadbeef);
+        HANDLE h = FsFindFirstW(p.data(), &data);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_NO_MORE_FILES)
+                return names;
+            return std::nullopt;
+        }
+        do
+            names.emplace_back(data.cFileName);
+        while (FsFindNextW(h, &data));
+        FsFindClose(h);
+        return names;
+    }
+
+    // The host's proposal for an entry copied into a local folder: it cannot
+    // name a local file with colons, so they become underscores.
+    static std::u16string Proposal(const std::u16string& folder, std::u16string entry)
+    {
+        std::replace(entry.begin(), entry.end(), u':', u'_');
+        return folder + u"\\" + entry;
+    }
+
+    // FsGetFileW as the host calls it: on FS_FILE_EXISTS the user says
+    // "overwrite" and the host calls again.
+    static int Get(const std::u16string& remote, std::u16string& local, int flags)
+    {
+        std::u16string r = remote;
+        std::vector<WCHAR> buffer(1024, 0);
+        std::copy(local.begin(), local.end(), buffer.begin());
+        int result = FsGetFileW(r.data(), buffer.data(), flags, nullptr);
+        if (result == FS_FILE_EXISTS) {
+            r = remote;
+            result = FsGetFileW(r.data(), buffer.data(), flags | FS_COPYFLAGS_OVERWRITE, nullptr);
+        }
+        local = buffer.data();
+        return result;
+    }
+
+    static int Put(const std::u16string& local, const std::u16string& remote, int flags)
+    {
+        std::u16string l = local;
+        std::vector<WCHAR> buffer(260, 0);
+        std::copy(remote.begin(), remote.end(), buffer.begin());
+        int result = FsPutFileW(l.data(), buffer.data(), flags);
+        if (result == FS_FILE_EXISTS) {
+            std::copy(remote.begin(), remote.end(), buffer.begin());
+            buffer[remote.size()] = 0;
+            result = FsPutFileW(l.data(), buffer.data(), flags | FS_COPYFLAGS_OVERWRITE);
+        }
+        return result;
+    }
+
+    // F5 / F6 of the file's folder to D:\out: the local folder "f.txt\", every
+    // entry copied into it, and after a move with every entry FS_FILE_OK the
+    // file's folder removed. Records where each entry went.
+    Played CopyFileFolderOut(bool move, std::map<std::u16string, std::u16string>& copiedTo,
+                             const std::function<void()>& afterListing = [] {})
+    {
+        Played p;
+        winsim::AddDirectory(u"D:\\out\\f.txt");
+        bool allOk = true;
+        std::optional<std::vector<std::u16string>> entries = ListEntry(u"\\C:\\d\\f.txt");
+        if (!entries) {
+            ++p.prompts;
+            return p;
+        }
+        afterListing();
+        for (const std::u16string& entry : *entries) {
+            std::u16string local = Proposal(u"D:\\out\\f.txt", entry);
+            int r = Get(u"\\C:\\d\\f.txt\\" + entry, local, move ? FS_COPYFLAGS_MOVE : 0);
+            p.results.push_back(r);
+            copiedTo[entry] = local;
+            if (r == FS_FILE_USERABORT)
+                return p;  // the whole operation stops
+            if (r != FS_FILE_OK) {
+                ++p.prompts;
+                allOk = false;
+            }
+        }
+        if (move && allOk) {
+            std::u16string folder = u"\\C:\\d\\f.txt";
+            p.removedSource = true;
+            if (!FsRemoveDirW(folder.data()))
+                ++p.prompts;
+        }
+        return p;
+    }
+
+    // F4 on an entry: out to a temporary folder, the editor changes the copy,
+    // back in with OVERWRITE, and the copy deleted once the host believes the
+    // upload worked. beforeCopyBack runs while the editor is open.
+    Played Edit(const std::u16string& entry, const std::function<void()>& beforeCopyBack, std::u16string& temporary)
+    {
+        Played p;
+        const std::u16string remote = u"\\C:\\d\\f.txt\\" + entry;
+        temporary = Proposal(u"D:\\tmp", entry);
+        int r = Get(remote, temporary, 0);
+        p.results.push_back(r);
+        if (r != FS_FILE_OK)
+            return p;
+        winsim::AddFile(temporary, kEdited);
+        beforeCopyBack();
+        r = FsPutFileW(temporary.data(), std::u16string(remote).data(), FS_COPYFLAGS_OVERWRITE);
+        p.results.push_back(r);
+        if (r == FS_FILE_OK) {
+            winsim::AddFile(temporary, "");  // as good as deleted: the host removes it
+            p.deletedTemporary = true;
+        }
+        return p;
+    }
+
+    std::vector<HANDLE> held_;
+};
+
+// How many progress reports a keystroke makes when nothing fails.
+int CountReports(const std::function<void()>& play)
+{
+    Host().progress.clear();
+    Host().answer = nullptr;
+    play();
+    return static_cast<int>(Host().progress.size());
+}
+
+void AbortAtReport(int n)
+{
+    Host().answer = [n](const ProgressReport&) { return static_cast<int>(Host().progress.size()) == n ? 1 : 0; };
+}
+
+TEST_F(HostSequencesTest, CopyAndMoveOfAFilesFolderToALocalFolder)
+{
+    const std::map<std::u16string, std::string> original = {
+        {u"::$DATA", kFileData},
+        {u":s:$DATA", kStreamData},
+        {u":big:$DATA", Pattern(9, kBig)},
+        {u"::$SECURITY_DESCRIPTOR", Pattern(3, kSecurityDescriptorBytes)},
+    };
+    std::map<std::u16string, std::u16string> ignored;
+    const int reports = CountReports([&] { CopyFileFolderOut(false, ignored); });
+    ASSERT_GT(reports, 8);
+
+    struct Row {
+        Fault fault;
+        int at;  // the report answered with an abort
+    };
+    std::vector<Row> rows = {{Fault::None, 0}, {Fault::LockedSource, 0}, {Fault::LockedTarget, 0},
+                             {Fault::FullDisk, 0}, {Fault::FaultingView, 0}};
+    for (int n = 1; n <= reports; ++n)
+        rows.push_back({Fault::AbortAt, n});
+
+    for (bool move : {false, true}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(move ? "F6" : "F5") + " with " + FaultName(row.fault) + " " +
+                         std::to_string(row.at));
+            Renew();
+            bool lockSource = false;
+            switch (row.fault) {
+            case Fault::LockedSource:
+                lockSource = true;
+                break;
+            case Fault::LockedTarget:
+                winsim::AddFile(u"D:\\out\\f.txt\\s", kHeldTarget);
+                Hold(u"D:\\out\\f.txt\\s");
+                break;
+            case Fault::FullDisk:
+                winsim::SetFreeSpace(u'D', 1024 * 1024);
+                break;
+            case Fault::AbortAt:
+                AbortAtReport(row.at);
+                break;
+            case Fault::FaultingView:
+                winsim::FaultViews(u"C:\\d\\f.txt:big", EXCEPTION_IN_PAGE_ERROR, 700000);
+                break;
+            case Fault::None:
+                break;
+            }
+            std::map<std::u16string, std::u16string> copiedTo;
+            // Another program opens the file after the host listed its folder.
+            Played p = CopyFileFolderOut(move, copiedTo, [&] {
+                if (lockSource)
+                    Hold(u"C:\\d\\f.txt");
+            });
+            Release();
+            Host().answer = nullptr;
+
+            for (const auto& [entry, bytes] : original) {
+                std::optional<std::string> source = EntryBytes(entry);
+                std::optional<std::string> copy;
+                if (copiedTo.count(entry))
+                    copy = LocalBytes(copiedTo[entry]);
+                EXPECT_TRUE(source == bytes || copy == bytes)
+                    << U8(entry) << ": neither the source (" << (source ? source->size() : 0)
+                    << " bytes) nor a copy (" << (copy ? copy->size() : 0) << " bytes) holds it whole";
+                // A copy that exists is complete, or the held file as it was.
+                EXPECT_TRUE(!copy || copy == bytes || copy == kHeldTarget)
+                    << U8(entry) << ": an incomplete copy of " << copy->size() << " bytes looks like a file";
+            }
+            if (row.fault == Fault::None) {
+                std::string results;
+                for (const auto& [entry, local] : copiedTo)
+                    results += " " + U8(entry) + " -> " + U8(local);
+                for (int r : p.results)
+                    results += " " + std::to_string(r);
+                EXPECT_EQ(p.prompts, 0) << "every entry of a file's folder copies, the special ones too:" << results;
+                EXPECT_EQ(p.removedSource, move);
+                EXPECT_EQ(winsim::Exists(u"C:\\d\\f.txt"), !move);
+            }
+            if (row.fault != Fault::None) {
+                EXPECT_FALSE(p.removedSource) << "a failed or aborted move keeps its source";
+            }
+        }
+    }
+}
+
+TEST_F(HostSequencesTest, EditOfAStreamComesBackOrStaysInTheTemporaryCopy)
+{
+    struct Row {
+        const char16_t* entry;
+        const char16_t* stored;  // where the entry's bytes live
+        Fault fault;
+        int at;
+    };
+    std::vector<Row> rows;
+    for (const char16_t* entry : {u"::$DATA", u":s:$DATA", u"::$data"}) {
+        const char16_t* stored = entry[1] == u's' ? u"C:\\d\\f.txt:s" : u"C:\\d\\f.txt";
+        for (Fault f : {Fault::None, Fault::LockedTarget, Fault::FullDisk, Fault::FaultingView})
+            rows.push_back({entry, stored, f, 0});
+        for (int n = 1; n <= 6; ++n)
+            rows.push_back({entry, stored, Fault::AbortAt, n});
+    }
+    for (const Row& row : rows) {
+        SCOPED_TRACE(U8(row.entry) + " with " + FaultName(row.fault) + " " + std::to_string(row.at));
+        Renew();
+        const std::string before = *winsim::Contents(row.stored);
+        std::u16string temporary;
+        auto duringEdit = [&] {
+            Host().progress.clear();
+            switch (row.fault) {
+            case Fault::LockedTarget:
+                Hold(row.stored);
+                break;
+            case Fault::FullDisk:
+                winsim::SetFreeSpace(u'C', 10);
+                break;
+            case Fault::AbortAt:
+                AbortAtReport(row.at);
+                break;
+            case Fault::FaultingView:
+                winsim::FaultViews(temporary, EXCEPTION_IN_PAGE_ERROR, 0);
+                break;
+            default:
+                break;
+            }
+        };
+        Played p = Edit(row.entry, duringEdit, temporary);
+        Release();
+        Host().answer = nullptr;
+        winsim::SetFreeSpace(u'C', ~0ull);
+
+        ASSERT_FALSE(p.results.empty());
+        EXPECT_EQ(p.results[0], FS_FILE_OK) << "the edit's copy out";
+        const std::optional<std::string> stored = winsim::Contents(row.stored);
+        const std::optional<std::string> kept = p.deletedTemporary ? std::nullopt : LocalBytes(temporary);
+        EXPECT_TRUE(stored == kEdited || kept == kEdited)
+            << "the edit is lost: the stream holds " << (stored ? stored->size() : 0) << " bytes";
+        if (row.fault == Fault::None) {
+            EXPECT_EQ(stored, kEdited) << "the edit comes back into the entry it came from";
+            EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt:$DATA")) << "no stream named \"$DATA\"";
+        }
+        // Nothing incomplete looks complete: the entry holds the edit, its old
+        // bytes, or (when its own data was cut) nothing.
+        EXPECT_TRUE(!stored || stored == kEdited || stored == before || stored->empty())
+            << "the entry holds " << stored->size() << " bytes of a cut copy";
+        if (row.entry[1] == u's') {
+            EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kFileData) << "the file's own data stays";
+        }
+    }
+}
+
+TEST_F(HostSequencesTest, CopyAndMoveOfALocalFileIntoAFilesFolder)
+{
+    const std::string source = Pattern(7, kBig);
+    const int reports =
+        CountReports([&] { Put(u"D:\\in\\big.bin", u"\\C:\\d\\f.txt\\big.bin", 0); });
+    Renew();
+    std::vector<std::pair<Fault, int>> rows = {
+        {Fault::None, 0}, {Fault::LockedTarget, 0}, {Fault::FullDisk, 0}, {Fault::FaultingView, 0}};
+    for (int n = 1; n <= reports; ++n)
+        rows.push_back({Fault::AbortAt, n});
+    for (bool move : {false, true}) {
+        for (const auto& [fault, at] : rows) {
+            SCOPED_TRACE(std::string(move ? "F6" : "F5") + " with " + FaultName(fault) + " " + std::to_string(at));
+            Renew();
+            // An earlier copy of it is there: the host asks, the user overwrites.
+            winsim::AddStream(u"C:\\d\\f.txt", u"big.bin", "an earlier copy");
+            switch (fault) {
+            case Fault::LockedTarget:
+                Hold(u"C:\\d\\f.txt:big.bin");
+                break;
+            case Fault::FullDisk:
+                winsim::SetFreeSpace(u'C', 1024 * 1024);
+                break;
+            case Fault::AbortAt:
+                AbortAtReport(at);
+                break;
+            case Fault::FaultingView:
+                winsim::FaultViews(u"D:\\in\\big.bin", EXCEPTION_IN_PAGE_ERROR, 700000);
+                break;
+            default:
+                break;
+            }
+            int r = Put(u"D:\\in\\big.bin", u"\\C:\\d\\f.txt\\big.bin", move ? FS_COPYFLAGS_MOVE : 0);
+            Release();
+            Host().answer = nullptr;
+            const std::optional<std::string> copy = LocalBytes(u"C:\\d\\f.txt:big.bin");
+            const std::optional<std::string> left = LocalBytes(u"D:\\in\\big.bin");
+            EXPECT_TRUE(copy == source || left == source) << "result " << r;
+            EXPECT_TRUE(!copy || copy == source || copy == "an earlier copy")
+                << "a stream of " << copy->size() << " bytes looks like a copy; result " << r;
+            if (r == FS_FILE_OK) {
+                EXPECT_EQ(copy, source) << "FS_FILE_OK for a copy that is not there";
+            }
+            if (fault == Fault::None) {
+                EXPECT_EQ(r, FS_FILE_OK);
+                EXPECT_EQ(left.has_value(), !move);
+            }
+        }
+    }
+}
+
+TEST_F(HostSequencesTest, DeleteOfAFilesFolderAsksNothingForItsSpecialEntries)
+{
+    winsim::SetEaData(u"C:\\d\\f.txt", 40);
+    winsim::SetObjectId(u"C:\\d\\f.txt");
+    Played p;
+    std::vector<std::u16string> entries = ListEntry(u"\\C:\\d\\f.txt").value_or(std::vector<std::u16string>{});
+    ASSERT_EQ(entries.size(), 6u);
+    for (const std::u16string& entry : entries) {
+        std::u16string remote = u"\\C:\\d\\f.txt\\" + entry;
+        if (!FsDeleteFileW(remote.data()))
+            ++p.prompts;
+        EXPECT_TRUE(winsim::Exists(u"C:\\d\\f.txt")) << "deleting " << U8(entry) << " took the file";
+    }
+    std::u16string folder = u"\\C:\\d\\f.txt";
+    EXPECT_EQ(FsRemoveDirW(folder.data()), -1);
+    EXPECT_EQ(p.prompts, 0) << "the host asked Retry/Skip for entries that go with their file";
+    EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt"));
+}
+
+TEST_F(HostSequencesTest, MoveBetweenTwoPanelsOfThePluginKeepsTheSource)
+{
+    // The host moves the entry, and removes the source once told FS_FILE_OK.
+    for (const char16_t* from : {u"\\C:\\d\\f.txt", u"\\C:\\d\\f.txt\\:s:$DATA"}) {
+        SCOPED_TRACE(U8(from));
+        std::u16string a = from, b = u"\\C:\\e\\f.txt";
+        int r = FsRenMovFileW(a.data(), b.data(), TRUE, FALSE, nullptr);
+        EXPECT_EQ(r, FS_FILE_NOTSUPPORTED);
+        if (r == FS_FILE_OK)
+            FsRemoveDirW(a.data());
+        EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kFileData);
+        EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt:s"), kStreamData);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include "transfer/backup_copy.h"
+
+#include <vector>
+
+#include "plugin/host_bridge.h"
+#include "plugin/paths.h"
+#include "streams/stream_finder.h"
+#include "transfer/copy_target.h"
+
+namespace {
+
+bool WriteAll(HANDLE file, const BYTE* bytes, DWORD count)
+{
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, count, &written, nullptr))
+            return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+TCopyOutcome CopyBody(TFindStreamData& stream, HANDLE target, const WCHAR* progressSourceName,
+                      const WCHAR* progressTargetName)
+{
+    std::vector<BYTE> piece(BackupCopyPieceSize);
+    const std::int64_t onePercent = OnePercent(stream.Size);
+    std::int64_t copied = 0;
+    for (;;) {
+        DWORD done = 0;
+        if (!StreamReadBody(stream, piece.data(), BackupCopyPieceSize, done))
+            return coSourceViewFailed;
+        if (done == 0)
+            return coOk;
+        if (!WriteAll(target, piece.data(), done))
+            return coTargetViewFailed;
+        copied += done;
+        if (ReportProgress(progressSourceName, progressTargetName, PercentDone(copied, onePercent)))
+            return coAborted;
+    }
+}
+
+}  // namespace
+
+TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WString& targetPath,
+                              const WCHAR* progressSourceName, const WCHAR* progressTargetName)
+{
+    TFindStreamData stream;
+    if (!StreamOpenBody(ToLongPath(filePath), kind, stream))
+        return coSourceOpenFailed;
+
+    CopyTarget target = CreateCopyTarget(targetPath);
+    if (!target.File)
+        return coTargetCreateFailed;
+
+    TCopyOutcome outcome = coOk;
+    try {
+        outcome = CopyBody(stream, target.File.Get(), progressSourceName, progressTargetName);
+    } catch (...) {
+        target.File.Reset();
+        DiscardIncompleteTarget(targetPath, target.Existed);
+        throw;
+    }
+    // The target is closed before it can be removed; the backup context and
+    // the file go with the cursor.
+    target.File.Reset();
+    if (outcome != coOk)
+        DiscardIncompleteTarget(targetPath, target.Existed);
+    return outcome;
+}
