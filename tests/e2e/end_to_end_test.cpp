@@ -245,7 +245,7 @@ TEST_F(EndToEnd, RenameIsRefusedWithAMessageAndTouchesNothing)
         SKIP_IF_MISSING(run);
         EXPECT_EQ(run.After("message: "), std::vector<std::string>{"Not Supported (plugin 1)"})
             << row.name << "\n" << run.Text();
-        EXPECT_EQ(run.First("FsRenMovFileW = "), "0 FS_FILE_OK") << row.name;
+        EXPECT_EQ(run.First("FsRenMovFileW = "), "6 FS_FILE_NOTSUPPORTED") << row.name;
     }
     EXPECT_EQ(ReadBytes(Data(L"f.txt")).value_or("missing"), "unchanged");
     EXPECT_FALSE(ReadBytes(Data(L"g.txt")));
@@ -651,10 +651,94 @@ TEST_F(EndToEnd, CopyOutOfAMissingStreamShowsTheSystemsText)
     ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
     HostRun run = Host({L"get", Remote(Data(L"f.txt")) + L"\\:missing:$DATA", out + L"\\x"});
     SKIP_IF_MISSING(run);
-    EXPECT_EQ(run.First("FsGetFileW = "), "0 FS_FILE_OK") << run.Text();
+    EXPECT_EQ(run.First("FsGetFileW = "), "3 FS_FILE_READERROR") << run.Text();
     std::string message = run.First("message: ");
     EXPECT_EQ(message.substr(0, 33), "Error reading file or stream.\\r\\n") << run.Text();
     EXPECT_FALSE(ReadBytes(out + L"\\missing"));
+}
+
+// What the host does next with each answer: a move removes its source and
+// an edit's copy-back deletes the temporary copy after FS_FILE_OK, so a
+// failure must never be answered so, and a cut copy must not be left to look
+// like a whole one.
+TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
+{
+    const std::string big(2 * 1024 * 1024, 'b');
+    WriteBytes(Data(L"big.dat"), big);
+    WriteBytes(Data(L"f.txt"), "the file");
+    WriteBytes(Data(L"f.txt:s:$DATA"), "the stream");
+    WriteBytes(Data(L"e.txt"), "before the edit");
+    const std::wstring out = folder_ + L"\\out", tmp = folder_ + L"\\tmp";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(tmp.c_str(), nullptr));
+    WriteBytes(tmp + L"\\edited.txt", "the user's edit");
+    WriteBytes(tmp + L"\\big.in", big);
+    struct Row {
+        const char* name;
+        int abortAt;
+        std::vector<std::wstring> arguments;
+        const char* resultLine;  // "FsGetFileW = 3 ..." and the like
+        const char* message;     // the message's start; null: none
+        std::wstring gone;       // must not exist afterwards
+        std::wstring kept;       // must hold keptBytes afterwards
+        std::string keptBytes;
+    };
+    const Row rows[] = {
+        {"F6 of a file another program holds", 0,
+         {L"hold", Data(L"f.txt"), L"+", L"get", Remote(Data(L"f.txt")) + L"\\::$DATA", out + L"\\x", L"4"},
+         "FsGetFileW = 3 FS_FILE_READERROR", "Error reading file or stream.\\r\\n", out + L"\\f.txt", Data(L"f.txt"),
+         "the file"},
+        {"F4's copy-back into a stream another program holds", 0,
+         {L"hold", Data(L"f.txt:s:$DATA"), L"+", L"put", tmp + L"\\edited.txt",
+          Remote(Data(L"f.txt")) + L"\\:s:$DATA", L"1"},
+         "FsPutFileW = 4 FS_FILE_WRITEERROR", "Error writing file or stream.\\r\\n", L"", tmp + L"\\edited.txt",
+         "the user's edit"},
+        {"Esc during a 2 MB copy out", 2, {L"get", Remote(Data(L"big.dat")) + L"\\::$DATA", out + L"\\x"},
+         "FsGetFileW = 5 FS_FILE_USERABORT", nullptr, out + L"\\big.dat", Data(L"big.dat"), big},
+        {"Esc during a 2 MB copy in", 2, {L"put", tmp + L"\\big.in", Remote(Data(L"f.txt")) + L"\\big.in", L"4"},
+         "FsPutFileW = 5 FS_FILE_USERABORT", nullptr, Data(L"f.txt:big.in:$DATA"), tmp + L"\\big.in", big},
+        {"F4 on ::$DATA comes back into the file itself", 0,
+         {L"put", tmp + L"\\edited.txt", Remote(Data(L"e.txt")) + L"\\::$DATA", L"1"}, "FsPutFileW = 0 FS_FILE_OK",
+         nullptr, Data(L"e.txt:$DATA:$DATA"), Data(L"e.txt"), "the user's edit"},
+        {"F6 between two panels of the plugin", 0,
+         {L"rename", Remote(Data(L"f.txt")), Remote(out + L"\\f.txt"), L"1"}, "FsRenMovFileW = 6 FS_FILE_NOTSUPPORTED",
+         "Not Supported", out + L"\\f.txt", Data(L"f.txt"), "the file"},
+    };
+    for (const Row& row : rows) {
+        HostRun run = row.abortAt ? AbortingHost(row.abortAt, row.arguments) : Host(row.arguments);
+        SKIP_IF_MISSING(run);
+        EXPECT_TRUE(run.Has(row.resultLine)) << row.name << "\n" << run.Text();
+        std::vector<std::string> messages = run.After("message: ");
+        if (row.message) {
+            ASSERT_EQ(messages.size(), 1u) << row.name << "\n" << run.Text();
+            EXPECT_EQ(messages[0].substr(0, std::string(row.message).size()), row.message) << row.name;
+        } else {
+            EXPECT_TRUE(messages.empty()) << row.name << "\n" << run.Text();
+        }
+        if (!row.gone.empty()) {
+            EXPECT_FALSE(ReadBytes(row.gone)) << row.name << ": " << Utf8(row.gone) << " is there";
+        }
+        EXPECT_EQ(ReadBytes(row.kept), row.keptBytes) << row.name << ": " << Utf8(row.kept);
+    }
+}
+
+// A view whose file is cut underneath faults while the bytes move. The copy
+// fails, and the exception dispatch is left complete: after the plugin is
+// unloaded the host's own exceptions still reach the host's own handlers.
+TEST_F(EndToEnd, ASourceCutUnderneathFailsTheCopyAndLeavesTheProcessSound)
+{
+    WriteBytes(Data(L"big.dat"), std::string(3 * 1024 * 1024, 'c'));
+    const std::wstring out = folder_ + L"\\out";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    HostRun run = e2e::RunHost(plugin_, {L"get", Remote(Data(L"big.dat")) + L"\\::$DATA", out + L"\\x"}, 0,
+                               {L"--shrink-at", L"2", Data(L"big.dat"), L"--raise-after-unload"});
+    SKIP_IF_MISSING(run);
+    EXPECT_TRUE(run.Has("shrink: " + Utf8(Data(L"big.dat")) + " cut to 0 bytes")) << run.Text();
+    EXPECT_EQ(run.First("FsGetFileW = "), "3 FS_FILE_READERROR") << run.Text();
+    EXPECT_TRUE(run.After("fault: ").empty()) << run.Text();
+    EXPECT_TRUE(run.Has("after unload: the host's own exception handler ran")) << run.Text();
+    EXPECT_EQ(run.exitCode, 0u) << run.Text();
+    EXPECT_FALSE(ReadBytes(out + L"\\big.dat")) << "the cut copy is left";
 }
 
 // ------------------------------------------------------------------ copying in

@@ -91,11 +91,14 @@ std::string HostRun::Text() const
     return all;
 }
 
-HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt)
+HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt,
+                const std::vector<std::wstring>& options)
 {
     std::wstring command = Quote(kHost);
     if (abortAt != 0)
         command += L" --abort-at " + std::to_wstring(abortAt);
+    for (const auto& o : options)
+        command += L" " + Quote(o);
     command += L" " + Quote(plugin);
     for (const auto& a : arguments)
         command += L" " + Quote(a);

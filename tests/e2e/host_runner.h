@@ -27,8 +27,10 @@ struct HostRun {
 
 // Runs the host with the plugin and the arguments (each quoted for the
 // command line) and waits for it.
-// abortAt: the host answers "abort" to that progress report (0: never).
-HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt = 0);
+// abortAt: the host answers "abort" to that progress report (0: never);
+// options: further host options, put in front of the plugin.
+HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt = 0,
+                const std::vector<std::wstring>& options = {});
 
 // UTF-8 of a UTF-16 string, and back.
 std::string Utf8(const std::wstring& text);

@@ -5,7 +5,14 @@
 // The end-to-end tests drive it under Wine; a person can try the plugin with
 // it from a shell. Output is UTF-8, one fact per line.
 //
-//   tarnwick-host [--abort-at N] PLUGIN COMMAND [ARGS...] [+ COMMAND [ARGS...]]...
+//   tarnwick-host [OPTIONS] PLUGIN COMMAND [ARGS...] [+ COMMAND [ARGS...]]...
+//
+// Options: --abort-at N (answer "abort" to the Nth progress report of each
+// command), --shrink-at N PATH (at the Nth report, cut PATH to 0 bytes behind
+// the system's back, as a failing medium would: under Wine only),
+// --raise-after-unload (after FreeLibrary, raise an exception that the host's
+// own handler must receive: nothing of the plugin may be left in the
+// exception dispatch).
 //
 // A command whose export the DLL lacks prints "export missing: Name" and makes
 // the exit status 4. A fault inside the plugin prints "fault: ..." and exits
@@ -86,13 +93,56 @@ std::string FileTimeText(const FILETIME& time)
     return buffer;
 }
 
+// ------------------------------------------------------------------ a shrinking file
+// Windows and Wine refuse to cut a file that is mapped (ERROR_USER_MAPPED_FILE),
+// which is the point: only a failing medium, or another system, makes a mapped
+// view's pages vanish. Under Wine the file is a Linux file, so the host cuts it
+// with the Linux system call itself, the way a process outside Wine would.
+using WineGetUnixFileName = char*(CDECL*)(LPCWSTR);
+
+long LinuxTruncate(const char* path)
+{
+    long result = 0;
+#if defined(__x86_64__)
+    // truncate(2) is system call 76 on x86-64.
+    asm volatile("syscall" : "=a"(result) : "0"(76L), "D"(path), "S"(0L) : "rcx", "r11", "memory");
+#else
+    // truncate(2) is system call 92 on i386.
+    asm volatile("int $0x80" : "=a"(result) : "0"(92L), "b"(path), "c"(0L) : "memory");
+#endif
+    return result;
+}
+
+bool ShrinkBehindTheSystem(const std::wstring& path)
+{
+    auto toUnix = reinterpret_cast<WineGetUnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) {
+        Out("shrink: not under Wine, the file stays as it is");
+        return false;
+    }
+    char* unixPath = toUnix(path.c_str());
+    if (!unixPath) {
+        Out("shrink: no Linux path for " + Utf8(path));
+        return false;
+    }
+    long result = LinuxTruncate(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    Out("shrink: " + Utf8(path) + " cut to 0 bytes" + (result == 0 ? "" : ", failed: " + std::to_string(-result)));
+    return result == 0;
+}
+
 // ------------------------------------------------------------------ callbacks
 int g_progressCount = 0;
 int g_abortAt = 0;  // answer 1 (abort) to this progress report; 0 never
+int g_shrinkAt = 0;  // cut g_shrinkPath at this progress report; 0 never
+std::wstring g_shrinkPath;
 
 int WINAPI Progress(int PluginNr, WCHAR* SourceName, WCHAR* TargetName, int PercentDone)
 {
     ++g_progressCount;
+    if (g_shrinkAt != 0 && g_progressCount == g_shrinkAt)
+        ShrinkBehindTheSystem(g_shrinkPath);
     int answer = (g_abortAt != 0 && g_progressCount == g_abortAt) ? 1 : 0;
     Out("progress: " + std::to_string(PercentDone) + "% " + Utf8(SourceName) + " -> " + Utf8(TargetName) +
         " (plugin " + std::to_string(PluginNr) + (answer ? ", answered abort)" : ")"));
@@ -127,6 +177,28 @@ LONG WINAPI Fault(EXCEPTION_POINTERS* info)
         Hex(reinterpret_cast<ULONG_PTR>(record ? record->ExceptionAddress : nullptr), 16));
     ExitProcess(70);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// After the plugin is gone, the host's own exceptions must reach the host's
+// own handlers: a handler the plugin left registered would run freed code.
+constexpr DWORD kHostException = 0xE0000001;
+bool g_hostHandlerRan = false;
+
+LONG WINAPI HostHandler(EXCEPTION_POINTERS* info)
+{
+    if (info->ExceptionRecord->ExceptionCode != kHostException)
+        return EXCEPTION_CONTINUE_SEARCH;
+    g_hostHandlerRan = true;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+void RaiseOwnException()
+{
+    PVOID handler = AddVectoredExceptionHandler(0, HostHandler);
+    RaiseException(kHostException, 0, 0, nullptr);
+    RemoveVectoredExceptionHandler(handler);
+    Out(std::string("after unload: ") +
+        (g_hostHandlerRan ? "the host's own exception handler ran" : "the host's own exception handler never ran"));
 }
 
 // ------------------------------------------------------------------ the plugin
@@ -338,6 +410,24 @@ bool PathCommand(const Args& a, const char* exportName)
     BOOL result = call(path.text);
     DWORD error = GetLastError();
     Out(std::string(exportName) + " = " + BoolText(result) + ", error " + std::to_string(error));
+    return true;
+}
+
+// Another program holding a file open without sharing it, until the host ends.
+std::vector<HANDLE> g_held;
+
+bool Hold(const Args& a)
+{
+    if (!Need(a, 1, "hold PATH"))
+        return false;
+    HANDLE h = CreateFileW(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        Out("hold: cannot open " + Utf8(a[1]) + ", error " + std::to_string(GetLastError()));
+        return false;
+    }
+    g_held.push_back(h);
+    Out("held: " + Utf8(a[1]));
     return true;
 }
 
@@ -578,7 +668,7 @@ bool RootName(const Args&)
 
 void Usage()
 {
-    Out("usage: tarnwick-host [--abort-at N] PLUGIN COMMAND [ARGS...] [+ COMMAND [ARGS...]]...");
+    Out("usage: tarnwick-host [OPTIONS] PLUGIN COMMAND [ARGS...] [+ COMMAND [ARGS...]]...");
     Out("commands:");
     Out("  list PATH                      FsFindFirstW/FsFindNextW/FsFindClose (PATH \\ is the root)");
     Out("  get REMOTE LOCAL [FLAGS]       FsGetFileW: copy out (1 overwrite, 4 move)");
@@ -592,6 +682,8 @@ void Usage()
     Out("  icon PATH [FLAGS]              FsExtractCustomIconW (1 small, 2 background)");
     Out("  preview PATH [W H]             FsGetPreviewBitmapW");
     Out("  rootname                       FsGetDefRootName");
+    Out("  hold PATH                      keep PATH open, unshared, until the host ends");
+    Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload");
 }
 
 bool Run(const Args& a)
@@ -629,6 +721,8 @@ bool Run(const Args& a)
         return Preview(a);
     if (c == L"rootname")
         return RootName(a);
+    if (c == L"hold")
+        return Hold(a);
     Out("unknown command: " + Utf8(c));
     return false;
 }
@@ -647,9 +741,21 @@ int main()
     LocalFree(argv);
 
     size_t at = 0;
-    if (at + 1 < args.size() && args[at] == L"--abort-at") {
-        g_abortAt = ParseInt(args[at + 1]);
-        at += 2;
+    bool raiseAfterUnload = false;
+    for (;;) {
+        if (at + 1 < args.size() && args[at] == L"--abort-at") {
+            g_abortAt = ParseInt(args[at + 1]);
+            at += 2;
+        } else if (at + 2 < args.size() && args[at] == L"--shrink-at") {
+            g_shrinkAt = ParseInt(args[at + 1]);
+            g_shrinkPath = args[at + 2];
+            at += 3;
+        } else if (at < args.size() && args[at] == L"--raise-after-unload") {
+            raiseAfterUnload = true;
+            at += 1;
+        } else {
+            break;
+        }
     }
     if (args.size() < at + 2) {
         Usage();
@@ -690,6 +796,10 @@ int main()
     }
     // Unload as the file manager does at exit.
     FreeLibrary(g_plugin);
+    for (HANDLE h : g_held)
+        CloseHandle(h);
+    if (raiseAfterUnload)
+        RaiseOwnException();
     if (g_missing)
         return 4;
     return ok ? 0 : 2;
