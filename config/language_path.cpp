@@ -1,5 +1,7 @@
 #include "config/language_path.h"
 
+#include "plugin/paths.h"
+
 #include <shlobj.h>
 
 #include <vector>
@@ -210,7 +212,7 @@ WString ResolveLanguagePath(WStringView text)
 {
     if (text.empty())
         return {};
-    WString absolute = MakeAbsoluteTo(PluginFolder(), ExpandEnvironment(text));
+    WString absolute = MakeAbsoluteTo(PluginFolder(), ExpandEnvironment(WithBackslashes(text)));
     WString longForm = LongForm(absolute);
     return longForm.empty() ? absolute : longForm;
 }

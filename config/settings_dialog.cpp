@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "config/settings_writer.h"
 #include "config/text_file.h"
+#include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 
 namespace {
@@ -129,8 +130,12 @@ bool TfmSetup::LanguageFileAcceptable(const WString& path)
 void TfmSetup::btOkClick()
 {
     // The field's text is checked as it stands; a relative one is therefore
-    // tested against the process's current folder.
-    WString language = window_.LanguageField();
+    // tested against the process's current folder. Forward slashes, which
+    // Windows accepts here, become backslashes first: the resolution of the
+    // saved text would not take them.
+    WString language = WithBackslashes(window_.LanguageField());
+    if (language != window_.LanguageField())
+        window_.SetLanguageField(language);
     if (!language.empty() && !LanguageFileAcceptable(language))
         return;
     int mask = Mask();

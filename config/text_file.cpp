@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "plugin/paths.h"
 #include "plugin/win_owner.h"
 
 namespace {
@@ -47,8 +48,8 @@ bool StartsWith(const std::string& bytes, const char* mark, std::size_t n)
 
 std::string ReadWholeFile(const WString& path, bool missingIsEmpty)
 {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(PlainPathOrLong(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         DWORD error = GetLastError();
         if (missingIsEmpty && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))

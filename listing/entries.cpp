@@ -1,11 +1,12 @@
 #include "listing/entries.h"
 
+#include "plugin/paths.h"
 #include "plugin/win_owner.h"
 
 bool GetEntryTimes(const WString& LocalPath, EntryTimes& Times)
 {
     WIN32_FIND_DATAW found{};
-    UniqueFind search(FindFirstFileW(LocalPath.c_str(), &found));
+    UniqueFind search(FindFirstFileW(PlainPathOrLong(LocalPath).c_str(), &found));
     if (!search)
         return false;
     Times.Creation = found.ftCreationTime;

@@ -69,9 +69,10 @@ WString WithoutTrailingBackslash(WString s)
     return s;
 }
 
+// The directory search runs on the plain path while it fits MAX_PATH.
 WString SearchPattern(const WString& localPath)
 {
-    return localPath + TEXT("\\*.*");
+    return PlainPathOrLong(localPath + TEXT("\\*.*"));
 }
 
 void DeliverStream(WIN32_FIND_DATAW& FindData, const ListingHandle& h)
@@ -119,8 +120,15 @@ HANDLE ListDirectory(const WString& local, TStreamIds filter, WIN32_FIND_DATAW& 
             h->Times = EntryTimes{};
         WIN32_FIND_DATAW first{};
         h->DirHandle.Reset(FindFirstFileW(SearchPattern(local).c_str(), &first));
-        if (h->DirHandle)
+        if (h->DirHandle) {
             h->PendingEntry = first;
+        } else if (DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+            // A search that fails (an ACL that backup semantics passed, a
+            // vanished directory) must not leave a folder that looks empty
+            // but for its streams: the listing fails as a plain one would.
+            StreamFindClose(h->Cursor);
+            return NoEntries(error);
+        }
         DeliverStream(FindData, *h);
         return Listings().Add(std::move(h));
     }

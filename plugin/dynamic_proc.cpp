@@ -1,7 +1,9 @@
 #include "plugin/dynamic_proc.h"
 
+#include <atomic>
+
 namespace {
-unsigned generation = 1;
+std::atomic<unsigned> generation{1};
 }
 
 FARPROC FindProc(const WCHAR* module, const char* name)
@@ -14,10 +16,10 @@ FARPROC FindProc(const WCHAR* module, const char* name)
 
 void ForgetDynamicProcs()
 {
-    ++generation;
+    generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
 unsigned DynamicProcGeneration()
 {
-    return generation;
+    return generation.load(std::memory_order_acquire);
 }

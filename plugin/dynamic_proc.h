@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <stdexcept>
 
 // Raised when a looked-up function does not exist; the calling export turns it
@@ -21,6 +22,10 @@ FARPROC FindProc(const WCHAR* module, const char* name);
 void ForgetDynamicProcs();
 unsigned DynamicProcGeneration();
 
+// The host calls some exports from its background thread while the main
+// thread runs others, so two threads may resolve the same function at once:
+// both find the same address, and the address is published before the
+// generation that marks it valid, so no thread ever sees a stale or missing one.
 template <typename Fn>
 class DynamicProc {
 public:
@@ -29,12 +34,13 @@ public:
     // The function, or null when the system lacks it.
     Fn* TryGet()
     {
-        if (generation_ != DynamicProcGeneration() || !resolved_) {
-            proc_ = reinterpret_cast<Fn*>(reinterpret_cast<void*>(FindProc(module_, name_)));
-            resolved_ = true;
-            generation_ = DynamicProcGeneration();
+        const unsigned current = DynamicProcGeneration();
+        if (generation_.load(std::memory_order_acquire) != current) {
+            proc_.store(reinterpret_cast<Fn*>(reinterpret_cast<void*>(FindProc(module_, name_))),
+                        std::memory_order_relaxed);
+            generation_.store(current, std::memory_order_release);
         }
-        return proc_;
+        return proc_.load(std::memory_order_relaxed);
     }
 
     Fn* Get()
@@ -48,7 +54,7 @@ public:
 private:
     const WCHAR* module_;
     const char* name_;
-    Fn* proc_ = nullptr;
-    bool resolved_ = false;
-    unsigned generation_ = 0;
+    std::atomic<Fn*> proc_{nullptr};
+    // The generation proc_ was resolved in; 0 is none (generations start at 1).
+    std::atomic<unsigned> generation_{0};
 };

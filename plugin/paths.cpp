@@ -51,6 +51,15 @@ WString NamePart(WStringView path)
     return WString(cut == WStringView::npos ? path : path.substr(cut + 1));
 }
 
+WString WithBackslashes(WStringView path)
+{
+    WString s(path);
+    for (WCHAR& c : s)
+        if (c == '/')
+            c = '\\';
+    return s;
+}
+
 WString EntryName(WStringView pluginPath)
 {
     WStringView p = pluginPath;
@@ -89,8 +98,12 @@ ResolvedStreamPath ResolveStreamPath(WStringView p)
     // no such backslash: dropping the character there would name another
     // file. Nor is the backslash after a single top-level name dropped: that
     // would make "\x\:s" into the drive path "x:s".
+    // Nor the backslash of a drive's root: "\C:\:s:$DATA" is a stream of the
+    // root directory, "C:\:s:$DATA" ("C::s" would be relative to C:'s current
+    // directory).
     WString joined(p);
-    if (colon >= 1 && p[colon - 1] == '\\' && colon != 3)
+    const bool rootOfDrive = colon == 4 && p[2] == ':';
+    if (colon >= 1 && p[colon - 1] == '\\' && colon != 3 && !rootOfDrive)
         joined.erase(colon - 1, 1);
     return {Finish(joined), true};
 }
@@ -108,9 +121,25 @@ bool NamesUnnamedStream(WStringView streamPath)
 
 WString ToLongPath(WStringView path)
 {
+    // Already a long path or a device path: nothing to add.
+    if (path.substr(0, 4) == TEXT("\\\\?\\") || path.substr(0, 4) == TEXT("\\\\.\\"))
+        return WString(path);
+    // A share: "\\server\share\x" is "\\?\UNC\server\share\x".
+    if (path.substr(0, 2) == TEXT("\\\\"))
+        return WString(TEXT("\\\\?\\UNC\\")) + WString(path.substr(2));
     WString s = TEXT("\\\\?\\");
     s += path;
+    // "\\?\C:" is the volume itself (raw sectors, for administrators);
+    // the root directory is "\\?\C:\".
+    if (path.size() == 2 && path[1] == ':')
+        s += '\\';
     return s;
+}
+
+WString PlainPathOrLong(WStringView path)
+{
+    // MAX_PATH counts the terminating zero.
+    return path.size() < MAX_PATH ? WString(path) : ToLongPath(path);
 }
 
 bool FileExistsLong(const WString& path)

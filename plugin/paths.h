@@ -18,6 +18,9 @@ WString DirectoryPart(WStringView path);
 // The path after its last "\" or ":"; all of it when it has neither.
 WString NamePart(WStringView path);
 
+// "/" as "\\": a path typed with forward slashes, as Windows accepts them.
+WString WithBackslashes(WStringView path);
+
 // The last component of a plugin path, after its last backslash (one trailing
 // backslash dropped first): a stream entry's name below a file ("::$DATA",
 // ":name:$DATA", "::$SECURITY_DESCRIPTOR").
@@ -41,8 +44,17 @@ bool IsStreamPath(WStringView localPath);
 // no file call reaches by that name.
 bool NamesUnnamedStream(WStringView streamPath);
 
-// "\\?\" in front: the form that lifts MAX_PATH and the name parsing of Win32.
+// The long-path form, the one that lifts MAX_PATH and the name parsing of
+// Win32: "\\?\" in front ("C:\d" -> "\\?\C:\d"), a share as
+// "\\?\UNC\server\share\...", a bare drive as its root directory
+// ("C:" -> "\\?\C:\", never the volume device); a path already in that
+// form stays as it is.
 WString ToLongPath(WStringView path);
+
+// For the calls that take a plain path (directory searches, time lookups,
+// attributes): the path as it is while it fits MAX_PATH, which is all a plain
+// path reaches; its long-path form beyond.
+WString PlainPathOrLong(WStringView path);
 
 // True for files and existing streams; false for directories and drive roots.
 bool FileExistsLong(const WString& path);

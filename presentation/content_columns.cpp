@@ -4,6 +4,7 @@
 
 #include "config/messages.h"
 #include "plugin/host_interface.h"
+#include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/win_owner.h"
 #include "streams/stream_finder.h"
@@ -18,16 +19,6 @@ constexpr ContentFieldInfo kFields[kContentFieldCount] = {
     {"Type", "", ft_stringw},
 };
 
-// The finder opens through the long-path form.
-WString FinderPath(const WString& local)
-{
-    WStringView s = local;
-    if (s.substr(0, 4) == TEXT("\\\\?\\"))
-        return local;
-    if (s.substr(0, 2) == TEXT("\\\\"))
-        return WString(TEXT("\\\\?\\UNC\\")) + WString(s.substr(2));
-    return WString(TEXT("\\\\?\\")) + local;
-}
 
 bool IsAbsence(DWORD error)
 {
@@ -89,7 +80,7 @@ StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
 {
     StreamColumns columns;
     TFindStreamData data{};
-    if (!StreamFindFirst(FinderPath(local), PluginState().StreamFilter, data))
+    if (!StreamFindFirst(ToLongPath(local), PluginState().StreamFilter, data))
         return columns;
     do {
         WString name = data.Name.empty() ? WString() : CleanStreamName(data.Name);

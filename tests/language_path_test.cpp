@@ -138,17 +138,30 @@ TEST_F(LanguagePathTest, AFailedExpansionUsesTheTextUnexpanded)
     EXPECT_EQ(U8(ResolveLanguagePath(u"%LANGDIR%\\x.lng")), "C:\\tools\\plugin\\%LANGDIR%\\x.lng");
 }
 
-TEST_F(LanguagePathTest, AUncLanguageFileIsResolvedButNeverFound)
+// A language file on a share (the plugin's own folder there, or a path
+// typed so) is probed and read through "\\\\?\\UNC\\", the long form of a
+// share; "\\\\?\\\\\\server" names nothing. A path typed with "/" is found too.
+TEST_F(LanguagePathTest, LanguageFilesOnSharesAndWithForwardSlashesAreFound)
 {
     ASSERT_EQ(InitPlugin(), 0);
-    winsim::AddFile(u"C:\\tools\\plugin\\TC_wfx_NTFSTarnwick.ini",
-                    Utf8Bytes(u"[wfx_NTFSTarnwick]\r\nLanguage=\\\\server\\share\\x.lng\r\n", false));
-    LoadSettings();
-    EXPECT_EQ(U8(Message(Msg::NoDirInFile)), "You cann't create directories inside files.");
-    bool probed = false;
-    for (const auto& call : winsim::CallLog())
-        probed = probed || call.argument == u"\\\\?\\\\\\server\\share\\x.lng";
-    EXPECT_TRUE(probed) << "the probe puts \\\\?\\ before the UNC path";
+    winsim::AddNetworkDrive(u'S', u"\\\\server\\share");
+    std::string lines = "wfx_Tarnwick language file\r\nunused\r\n";
+    for (int n = 2; n <= 21; ++n)
+        lines += (n == 2 ? std::string("Keine Verzeichnisse in Dateien.") : "line " + std::to_string(n)) + "\r\n";
+    winsim::AddFile(u"S:\\lang\\x.lng", lines);
+    winsim::AddFile(u"C:\\tools\\plugin\\lang\\y.lng", lines);
+    const char16_t* typed[] = {u"\\\\server\\share\\lang\\x.lng", u"//server/share/lang/x.lng", u"lang/y.lng",
+                               u"C:/tools/plugin/lang/y.lng"};
+    for (const char16_t* language : typed) {
+        SCOPED_TRACE(U8(language));
+        winsim::AddFile(u"C:\\tools\\plugin\\TC_wfx_NTFSTarnwick.ini",
+                        Utf8Bytes(u"[wfx_NTFSTarnwick]\r\nLanguage=" + std::u16string(language) + u"\r\n", false));
+        winsim::ClearCallLog();
+        LoadSettings();
+        EXPECT_EQ(U8(Message(Msg::NoDirInFile)), "Keine Verzeichnisse in Dateien.");
+        for (const auto& call : winsim::CallLog())
+            EXPECT_EQ(call.argument.find(u"\\\\?\\\\\\"), std::u16string::npos) << call.function;
+    }
 }
 
 TEST_F(LanguagePathTest, APluginFolderDeeperThanMaxPathIsFound)

@@ -256,7 +256,7 @@ TEST_F(ListingTest, ADirectoryWithStreamsDeliversEveryStreamThenEveryEntryOnce)
         for (int i = 0; i < c.children; ++i)
             winsim::AddFile(dir + u"\\x" + static_cast<char16_t>(u'0' + i));
         if (c.fault)
-            winsim::FailCall(c.fault, c.fault[4] == 'F' ? ERROR_ACCESS_DENIED : ERROR_NO_MORE_FILES, c.faultNth);
+            winsim::FailCall(c.fault, c.fault[4] == 'F' ? ERROR_FILE_NOT_FOUND : ERROR_NO_MORE_FILES, c.faultNth);
         std::u16string plugin = u"\\" + dir;
         std::vector<std::u16string> names;
         for (const auto& e : List(plugin.c_str())) {
@@ -283,12 +283,48 @@ TEST_F(ListingTest, StreamEntriesCarryTheDirectorysTimesAndEntriesTheirOwn)
     EXPECT_NE(Ticks(dir.ftCreationTime), Ticks(file.ftCreationTime));
 }
 
-TEST_F(ListingTest, TheRootOfADriveIsAPlainDirectory)
+// "\\?\C:" is the volume device: an elevated host would read raw sectors
+// as a stream sequence. A drive's folder is its root directory: its security
+// descriptor first, then its entries (a root has no "." or "..").
+TEST_F(ListingTest, TheRootOfADriveIsItsRootDirectoryNeverTheVolume)
 {
     winsim::AddFile(u"C:\\a");
-    // "C:" has no "." or "..": the plugins folder and the file.
-    EXPECT_EQ(List(u"\\C:"), (std::vector<Entry>{{u"a", 0x30, 0}, {u"plugins", 0x10, 0}}));
-    EXPECT_EQ(List(u"\\C:\\"), List(u"\\C:"));
+    winsim::AddStream(u"C:\\", u"r", "root's stream");
+    const std::vector<Entry> root = {
+        {u"::$SECURITY_DESCRIPTOR", 0x86, 0x74}, {u":r:$DATA", 0x80, 13}, {u"a", 0x30, 0}, {u"plugins", 0x10, 0}};
+    for (bool elevated : {false, true}) {
+        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+        winsim::SetElevated(elevated);
+        winsim::ClearCallLog();
+        EXPECT_EQ(List(u"\\C:"), root);
+        EXPECT_EQ(List(u"\\C:\\"), root);
+        for (const auto& call : winsim::CallLog())
+            EXPECT_NE(call.argument, u"\\\\?\\C:") << call.function << " was handed the volume device";
+    }
+}
+
+// Almost every directory has a security-descriptor stream, so almost every
+// listing takes the streams-first way; there a search that fails must fail
+// the listing, and a search beyond MAX_PATH must run on the long form.
+TEST_F(ListingTest, ADirectoryWithStreamsNeverHidesItsEntries)
+{
+    std::u16string deep = u"C:\\deep";
+    while (deep.size() < 300)
+        deep += u"\\directory";
+    winsim::AddFile(deep + u"\\inside.txt", "x");
+    winsim::AddFile(u"C:\\locked\\secret.txt", "x");
+    winsim::DenyAccess(u"C:\\locked");
+    const std::u16string deepPlugin = u"\\" + deep;
+    DWORD error = 0;
+    std::vector<Entry> deepEntries = List(deepPlugin.c_str(), &error);
+    ASSERT_EQ(deepEntries.size(), 4u) << "error " << error;
+    EXPECT_EQ(deepEntries[0].name, u"::$SECURITY_DESCRIPTOR");
+    EXPECT_EQ(deepEntries[3].name, u"inside.txt");
+    // Backup semantics read the locked directory's streams; its search is
+    // refused: the listing says so instead of showing one hidden entry.
+    error = 0;
+    EXPECT_TRUE(List(u"\\C:\\locked", &error).empty());
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 TEST_F(ListingTest, BadPathsGiveTheDirectorySearchsErrorOrNoEntries)

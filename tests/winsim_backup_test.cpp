@@ -16,6 +16,44 @@ protected:
     }
 };
 
+// The owner, group and DACL come with every handle that may read them; no
+// privilege is needed, so nearly every file and directory on Windows has a
+// security-descriptor stream.
+TEST_F(WinsimBackupTest, TheSecurityStreamComesWithReadControl)
+{
+    winsim::AddFile(u"C:\\f", "x");
+    struct Row {
+        DWORD access;
+        BOOL processSecurity;
+        bool privilegeHeld;
+        bool hasSecurity;
+    };
+    const Row rows[] = {
+        {GENERIC_READ, TRUE, false, true},
+        {GENERIC_READ, TRUE, true, true},
+        {READ_CONTROL | FILE_READ_DATA, TRUE, false, true},
+        {FILE_READ_DATA, TRUE, false, false},
+        {GENERIC_READ, FALSE, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.access);
+        winsim::SetPrivilegesHeld(row.privilegeHeld, false);
+        HANDLE h = CreateFileW(u"C:\\f", row.access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        LPVOID context = nullptr;
+        BYTE header[20];
+        DWORD n = 0;
+        ASSERT_TRUE(BackupRead(h, header, sizeof header, &n, FALSE, row.processSecurity, &context));
+        ASSERT_EQ(n, 20u);
+        DWORD id = 0;
+        std::memcpy(&id, header, 4);
+        EXPECT_EQ(id == BACKUP_SECURITY_DATA, row.hasSecurity) << "first stream " << id;
+        BackupRead(h, nullptr, 0, &n, TRUE, FALSE, &context);
+        CloseHandle(h);
+    }
+}
+
 TEST_F(WinsimBackupTest, ReadsStopAtTheEndOfEachStreamAndSeeksNeverCrossAHeader)
 {
     winsim::AddFile(u"C:\\f", "abcdef");
@@ -25,9 +63,9 @@ TEST_F(WinsimBackupTest, ReadsStopAtTheEndOfEachStreamAndSeeksNeverCrossAHeader)
     LPVOID context = nullptr;
     BYTE buffer[256];
     DWORD n = 0;
-    // No security stream: the privilege is not enabled. A large read gets the
-    // data stream's header and body and stops there.
-    ASSERT_TRUE(BackupRead(h, buffer, sizeof buffer, &n, FALSE, TRUE, &context));
+    // No security stream: it is not asked for. A large read gets the data
+    // stream's header and body and stops there.
+    ASSERT_TRUE(BackupRead(h, buffer, sizeof buffer, &n, FALSE, FALSE, &context));
     ASSERT_EQ(n, 20u + 6);
     WIN32_STREAM_ID id;
     std::memcpy(&id, buffer, 20);

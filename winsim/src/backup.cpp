@@ -114,10 +114,42 @@ std::uint64_t ReparseDataBytes(const Node& node)
     return 16 + (4 + target + 1 + 1) * 2 + (target + 1) * 2;
 }
 
-std::vector<BackupEntry> Snapshot(const Node& node, bool processSecurity)
+// The first bytes of an NTFS volume: its boot sector. Read as a backup
+// sequence, its first 20 bytes decode as a header of identifier 0x4E9052EB
+// with a body of petabytes and no name.
+std::vector<std::uint8_t> BootSector()
+{
+    std::vector<std::uint8_t> b(512, 0);
+    const std::uint8_t start[] = {0xEB, 0x52, 0x90, 'N', 'T', 'F', 'S', ' ', ' ', ' ', ' ', 0x00, 0x02, 0x08};
+    std::copy(std::begin(start), std::end(start), b.begin());
+    b[0x15] = 0xF8;  // a fixed disk
+    b[510] = 0x55;
+    b[511] = 0xAA;
+    return b;
+}
+
+// The raw volume as one long run of bytes: the boot sector, then sectors.
+std::vector<BackupEntry> RawVolume()
+{
+    BackupEntry e;
+    e.prefix = BootSector();
+    e.size = std::uint64_t{1} << 40;
+    e.synthetic = Content::Pattern(e.size, 0x5EC7);
+    return {std::move(e)};
+}
+
+// The owner, group and DACL come with any handle that may read them
+// (READ_CONTROL, which GENERIC_READ includes); no privilege is needed. Only the
+// SACL would need ACCESS_SYSTEM_SECURITY, and it is not modelled.
+bool MayReadSecurity(DWORD access)
+{
+    return (access & (READ_CONTROL | GENERIC_READ | GENERIC_ALL)) != 0;
+}
+
+std::vector<BackupEntry> Snapshot(const Node& node, bool processSecurity, DWORD access)
 {
     std::vector<BackupEntry> entries;
-    if (processSecurity && TheWorld().process.enabledPrivileges.count(u"SEBACKUPPRIVILEGE"))
+    if (processSecurity && MayReadSecurity(access))
         entries.push_back(Synthetic(BACKUP_SECURITY_DATA, STREAM_CONTAINS_SECURITY, kSecurityDescriptorBytes, 3));
     if (node.eaSize > 0)
         entries.push_back(Synthetic(BACKUP_EA_DATA, STREAM_NORMAL_ATTRIBUTE, node.eaSize, 2));
@@ -169,17 +201,23 @@ extern "C" BOOL WINAPI BackupRead(HANDLE hFile, LPBYTE lpBuffer, DWORD nNumberOf
         return TRUE;
     }
     auto file = LookupAs<FileObject>(hFile);
-    if (!file)
+    auto volume = file ? nullptr : LookupAs<VolumeObject>(hFile);
+    if (!file && !volume)
         return Fail(ERROR_INVALID_HANDLE, FALSE);
-    if (!file->CanRead())
+    if (file && !file->CanRead())
         return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (!lpBuffer && nNumberOfBytesToRead > 0)
         return Fail(ERROR_NOACCESS, FALSE);
     std::shared_ptr<BackupContext> context;
     if (!*lpContext) {
         context = std::make_shared<BackupContext>();
-        context->path = file->node->Path(file->driveLetter);
-        context->entries = Snapshot(*file->node, bProcessSecurity != FALSE);
+        if (file) {
+            context->path = file->node->Path(file->driveLetter);
+            context->entries = Snapshot(*file->node, bProcessSecurity != FALSE, file->access);
+        } else {
+            context->path = std::u16string(1, volume->letter) + u":";
+            context->entries = RawVolume();
+        }
         *lpContext = Insert(context);
     } else {
         context = LookupAs<BackupContext>(*lpContext);
@@ -218,7 +256,7 @@ extern "C" BOOL WINAPI BackupSeek(HANDLE hFile, DWORD dwLowBytesToSeek, DWORD dw
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     *lpdwLowByteSeeked = 0;
     *lpdwHighByteSeeked = 0;
-    if (!LookupAs<FileObject>(hFile))
+    if (!LookupAs<FileObject>(hFile) && !LookupAs<VolumeObject>(hFile))
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     auto context = *lpContext ? LookupAs<BackupContext>(*lpContext) : nullptr;
     if (!context)
@@ -244,8 +282,7 @@ namespace {
 
 std::shared_ptr<Node> MustFindNode(std::u16string_view path)
 {
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0 || !r.node)
         throw std::invalid_argument("winsim: no such entry: " + detail::Narrow(path));
     return r.node;

@@ -64,8 +64,22 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     ResolvedPath r = Resolve(lpFileName);
     if (r.error != 0)
         return Fail(r.error, INVALID_HANDLE_VALUE);
-    if (r.volumeDevice)
-        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);  // opening a volume needs administrators
+    if (r.volumeDevice) {
+        // Opening a volume needs administrators; for them it is the raw volume.
+        if (!TheWorld().process.elevated)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        auto volume = std::make_shared<VolumeObject>();
+        volume->letter = r.volume->letter;
+        HANDLE h = Insert(volume);
+        SetLastError(ERROR_SUCCESS);
+        return h;
+    }
+    // Backup semantics with the backup privilege enabled read past an entry's
+    // ACL (the restore privilege writes past it); nothing else does.
+    const auto& privileges = TheWorld().process.enabledPrivileges;
+    const bool pastAcl = (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) &&
+                         (WantsWrite(dwDesiredAccess) ? privileges.count(u"SERESTOREPRIVILEGE") > 0
+                                                      : privileges.count(u"SEBACKUPPRIVILEGE") > 0);
 
     const DWORD disposition = dwCreationDisposition;
     const bool mayCreate = disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
@@ -85,7 +99,7 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
         node->attributes = (dwFlagsAndAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE;
         r.parent->written = Now();
         existed = false;
-    } else if (node->denyAccess) {
+    } else if (node->denyAccess && !pastAcl) {
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     } else if (!node->directory && node->reparseTag == IO_REPARSE_TAG_SYMLINK &&
                !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {

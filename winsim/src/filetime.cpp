@@ -149,8 +149,7 @@ namespace {
 
 std::shared_ptr<Node> MustFindEntry(std::u16string_view path)
 {
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0 || !r.node)
         throw std::invalid_argument("winsim: no such entry: " + detail::Narrow(path));
     return r.node;

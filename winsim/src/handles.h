@@ -30,6 +30,13 @@ struct FileObject : Object {
     bool CanWrite() const;
 };
 
+// A volume device ("\\?\C:") opened by an administrator: reads see the
+// volume's raw sectors.
+struct VolumeObject : Object {
+    WCHAR letter = 0;
+    std::string Describe() const override { return std::string("volume handle on ") + static_cast<char>(letter) + ":"; }
+};
+
 struct TokenObject : Object {
     DWORD access = 0;
     std::string Describe() const override { return "process token"; }

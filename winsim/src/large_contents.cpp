@@ -13,8 +13,7 @@ namespace {
 
 std::shared_ptr<Stream> MustFindStream(std::u16string_view path)
 {
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     std::shared_ptr<Stream> s;
     if (r.error == 0 && r.node)
         s = r.hasStream ? r.node->FindNamed(r.streamName) : r.node->data;

@@ -353,8 +353,7 @@ void SetFreeSpace(WCHAR letter, std::uint64_t bytes)
 void FaultViews(std::u16string_view path, DWORD exceptionCode, std::uint64_t fromOffset)
 {
     WorldLock lock(WorldMutex());
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0 || !r.node)
         throw std::invalid_argument("winsim: no such entry: " + detail::Narrow(path));
     std::shared_ptr<Stream> stream = r.hasStream ? r.node->FindNamed(r.streamName) : r.node->data;

@@ -53,6 +53,23 @@ std::u16string StripTrailingDotsAndSpaces(std::u16string s)
     return s;
 }
 
+// A path below a share ("server\share\rest", without the leading
+// backslashes) as the path of the network drive mapped to it: "X:\rest".
+// Shares no drive is mapped to are not in this world (ERROR_BAD_NETPATH).
+std::optional<std::u16string> ShareToDrive(std::u16string_view unc, DWORD& error)
+{
+    std::size_t server = unc.find(u'\\');
+    std::size_t share = server == std::u16string_view::npos ? server : unc.find(u'\\', server + 1);
+    std::u16string_view root = unc.substr(0, share);
+    std::u16string_view rest = share == std::u16string_view::npos ? std::u16string_view() : unc.substr(share + 1);
+    for (const auto& [letter, volume] : TheWorld().volumes) {
+        if (!volume.share.empty() && EqualsNoCase(volume.share.substr(2), root))
+            return std::u16string(1, letter) + u":\\" + std::u16string(rest);
+    }
+    error = ERROR_BAD_NETPATH;
+    return std::nullopt;
+}
+
 // The absolute form of an ordinary (not "\\?\") path: "X:" followed by
 // "\component" pieces, relative forms completed from the current directory.
 std::optional<std::u16string> MakeAbsolute(std::u16string p, DWORD& error)
@@ -62,11 +79,11 @@ std::optional<std::u16string> MakeAbsolute(std::u16string p, DWORD& error)
             c = u'\\';
     const std::u16string& cwd = TheWorld().process.currentDirectory;
     if (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\') {
-        if (p.size() >= 4 && (p[2] == u'.' || p[2] == u'?') && p[3] == u'\\')
+        if (p.size() >= 4 && (p[2] == u'.' || p[2] == u'?') && p[3] == u'\\') {
             error = ERROR_FILE_NOT_FOUND;  // devices other than volumes are not modelled
-        else
-            error = ERROR_BAD_NETPATH;  // no network in this world
-        return std::nullopt;
+            return std::nullopt;
+        }
+        return ShareToDrive(std::u16string_view(p).substr(2), error);
     }
     if (p.size() >= 2 && IsLetter(p[0]) && p[1] == u':') {
         if (p.size() >= 3 && p[2] == u'\\')
@@ -147,7 +164,12 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
     }
     bool verbatim = p.rfind(u"\\\\?\\", 0) == 0;
     std::u16string absolute;
-    if (verbatim) {
+    if (verbatim && p.size() >= 8 && EqualsNoCase(std::u16string_view(p).substr(4, 4), u"UNC\\")) {
+        auto made = ShareToDrive(std::u16string_view(p).substr(8), r.error);
+        if (!made)
+            return r;
+        absolute = *made;
+    } else if (verbatim) {
         absolute = p.substr(4);
         if (absolute.size() < 2 || !IsLetter(absolute[0]) || absolute[1] != u':') {
             r.error = ERROR_FILE_NOT_FOUND;  // UNC\ and device names are not modelled
@@ -164,6 +186,12 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
         if (!made)
             return r;
         absolute = *made;
+        // A process that has not opted into long paths reaches MAX_PATH
+        // characters through ordinary paths, the terminating zero included.
+        if (absolute.size() >= MAX_PATH) {
+            r.error = ERROR_PATH_NOT_FOUND;
+            return r;
+        }
     }
 
     auto vol = TheWorld().volumes.find(Upcase(absolute[0]));
@@ -260,6 +288,14 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
     }
     r.node = cur;
     return r;
+}
+
+ResolvedPath ResolveForTest(std::u16string_view path)
+{
+    std::u16string p(path);
+    if (p.size() >= MAX_PATH && p.size() >= 3 && p[1] == u':' && p[2] == u'\\')
+        p = u"\\\\?\\" + p;
+    return Resolve(p.c_str());
 }
 
 std::shared_ptr<Node> FollowLink(const std::shared_ptr<Node>& node)

@@ -129,7 +129,9 @@ extern "C" BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName)
     WINSIM_ENTER("SetCurrentDirectoryW", ToU16(lpPathName), FALSE);
     if (!lpPathName || !*lpPathName)
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    ResolvedPath r = Resolve(lpPathName);
+    // The current directory has a length limit of its own (below): a longer
+    // path is refused for that, not as a path that was not found.
+    ResolvedPath r = ResolveForTest(ToU16(lpPathName));
     if (r.error != 0)
         return Fail(r.error, FALSE);
     if (r.volumeDevice)

@@ -47,6 +47,9 @@ struct Volume {
     std::u16string dosTarget;
     // A removable drive without a medium: every volume query fails.
     bool mediumPresent = true;
+    // A network drive's share, "\\server\share": UNC paths below it reach
+    // this volume.
+    std::u16string share;
 };
 
 struct ProcessModel {
@@ -54,6 +57,8 @@ struct ProcessModel {
     std::map<std::u16string, std::pair<std::u16string, std::u16string>> environment;  // upper name -> (name, value)
     std::u16string currentDirectory;  // absolute, no trailing backslash except at a root
     bool holdsBackup = true;
+    // Run as an elevated administrator: the volume devices open.
+    bool elevated = false;
     bool holdsRestore = true;
     std::set<std::u16string> enabledPrivileges;  // upper-case names
     DWORD platformId = VER_PLATFORM_WIN32_NT;

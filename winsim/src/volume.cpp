@@ -161,6 +161,7 @@ void AddNetworkDrive(WCHAR letter, std::u16string_view share, std::u16string_vie
     AddVolume(letter, fileSystem);
     Volume& v = TheWorld().volumes[Upcase(letter)];
     std::u16string s(share);
+    v.share = s.rfind(u"\\\\", 0) == 0 ? s : u"\\" + s;
     if (s.rfind(u"\\\\", 0) == 0)
         s = s.substr(1);
     v.dosTarget = u"\\Device\\LanmanRedirector\\;" + std::u16string(1, v.letter) + u":0000000000012abc" + s;

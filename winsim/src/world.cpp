@@ -141,8 +141,7 @@ namespace {
 
 ResolvedPath MustResolve(std::u16string_view path)
 {
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0)
         throw std::invalid_argument("winsim: not a usable path: " + detail::Narrow(path));
     return r;
@@ -283,8 +282,7 @@ std::uint8_t PatternByte(std::uint32_t seed, std::uint64_t offset)
 bool Exists(std::u16string_view path)
 {
     WorldLock lock(WorldMutex());
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0 || !r.node)
         return false;
     return !r.hasStream || r.node->FindNamed(r.streamName) != nullptr;
@@ -293,8 +291,7 @@ bool Exists(std::u16string_view path)
 std::optional<std::string> Contents(std::u16string_view path)
 {
     WorldLock lock(WorldMutex());
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     if (r.error != 0 || !r.node)
         return std::nullopt;
     std::shared_ptr<Stream> s = r.hasStream ? r.node->FindNamed(r.streamName) : r.node->data;
@@ -306,8 +303,7 @@ std::optional<std::string> Contents(std::u16string_view path)
 DWORD Attributes(std::u16string_view path)
 {
     WorldLock lock(WorldMutex());
-    std::u16string p(path);
-    ResolvedPath r = Resolve(p.c_str());
+    ResolvedPath r = ResolveForTest(path);
     return r.error == 0 && r.node ? r.node->EffectiveAttributes() : INVALID_FILE_ATTRIBUTES;
 }
 
@@ -361,6 +357,12 @@ void SetPrivilegesHeld(bool backup, bool restore)
     WorldLock lock(WorldMutex());
     TheWorld().process.holdsBackup = backup;
     TheWorld().process.holdsRestore = restore;
+}
+
+void SetElevated(bool elevated)
+{
+    WorldLock lock(WorldMutex());
+    TheWorld().process.elevated = elevated;
 }
 
 bool PrivilegeEnabled(std::u16string_view name)

@@ -51,7 +51,9 @@ std::optional<std::string> Contents(std::u16string_view path);
 DWORD Attributes(std::u16string_view path);  // INVALID_FILE_ATTRIBUTES when missing
 void SetAttributes(std::u16string_view path, DWORD attributes);
 // Every open of this file or directory fails with ERROR_ACCESS_DENIED, as for an
-// entry whose security descriptor denies the caller.
+// entry whose security descriptor denies the caller, and so does its directory
+// search; only an open with backup semantics and the backup privilege enabled
+// (for writing: the restore privilege) passes, as on Windows.
 void DenyAccess(std::u16string_view path);
 // An 8.3 alias for the last component of an existing entry, answered by
 // GetLongPathNameW and accepted by every path lookup.
@@ -78,6 +80,9 @@ void SetEnvironment(std::u16string_view name, std::u16string_view value);
 void SetCurrentDirectory(std::u16string_view path);
 // Which privileges the process token holds (a held privilege can be enabled).
 void SetPrivilegesHeld(bool backup, bool restore);
+// The process runs as an elevated administrator: "\\?\C:" (the volume
+// device) opens, and reads see the raw volume.
+void SetElevated(bool elevated);
 bool PrivilegeEnabled(std::u16string_view name);
 void SetPlatform(DWORD platformId, DWORD major = 6, DWORD minor = 1, DWORD build = 7601);
 // The system's ANSI code page: 1252 (Western), 1251 (Cyrillic) or 65001 (UTF-8).
@@ -121,8 +126,8 @@ std::vector<std::string> Leaks();
 
 // ---------------------------------------------------------------- backup streams
 // What BackupRead reports for a file or directory, in Windows' order: the
-// security descriptor (when the caller asks for security and the backup
-// privilege is enabled), EA data, the unnamed data stream (files only, also
+// security descriptor (when the caller asks for security through a handle that
+// may read it, READ_CONTROL or GENERIC_READ: no privilege needed), EA data, the unnamed data stream (files only, also
 // when empty), the named streams in creation order, the object identifier, the
 // reparse data of a junction, then the streams added with AddBackupStream.
 void SetEaData(std::u16string_view path, std::uint64_t size);
@@ -174,6 +179,8 @@ std::string ReadBytes(std::u16string_view path, std::uint64_t offset, std::size_
 // target is "\??\" + target, its volume is the target's.
 void AddSubstDrive(WCHAR letter, std::u16string_view target);
 // A network drive mapped to \\server\share; the server reports fileSystem.
+// UNC paths below the share ("\\server\share\x", "\\?\UNC\server\share\x")
+// reach the same volume.
 void AddNetworkDrive(WCHAR letter, std::u16string_view share, std::u16string_view fileSystem = u"NTFS");
 // A removable drive (an optical drive) without a medium: QueryDosDeviceW
 // answers, every volume query fails with ERROR_NOT_READY. Querying it while
