@@ -23,7 +23,7 @@ BOOL SetAttributes(const WCHAR* remoteName, int newAttr)
     // The system's own result is passed on. Bits it does not know are its
     // business: it drops most of them and refuses a few (the directory bit on
     // a file).
-    return SetFileAttributesW(DriveAsRoot(target.Path).c_str(), static_cast<DWORD>(newAttr));
+    return SetFileAttributesW(PlainPathOrLong(DriveAsRoot(target.Path)).c_str(), static_cast<DWORD>(newAttr));
 }
 
 }  // namespace

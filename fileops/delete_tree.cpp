@@ -85,7 +85,7 @@ bool ListDirectoryEntries(const WString& pattern, DWORD attributeFilter, std::ve
         directory += '\\';
 
     WIN32_FIND_DATAW data{};
-    UniqueFind search(FindFirstFileW((directory + TEXT("*")).c_str(), &data));
+    UniqueFind search(FindFirstFileW(PlainPathOrLong(directory + TEXT("*")).c_str(), &data));
     if (!search)
         return false;
     for (;;) {
@@ -108,7 +108,7 @@ bool DeleteDirectoryTree(const WString& directory, bool stopOnFailure, const Con
     const bool root = NamesVolumeRoot(base);
 
     // A link given as the tree itself is removed as a link, like one inside it.
-    DWORD own = root ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(base.c_str());
+    DWORD own = root ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(PlainPathOrLong(base).c_str());
     if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_DIRECTORY) && (own & FILE_ATTRIBUTE_REPARSE_POINT))
         return RemoveDirectoryLong(base);
 
@@ -119,7 +119,7 @@ bool DeleteDirectoryTree(const WString& directory, bool stopOnFailure, const Con
     bool result = true;
     for (const WString& name : names) {
         WString full = base + TEXT("\\") + name;
-        DWORD attributes = GetFileAttributesW(full.c_str());
+        DWORD attributes = GetFileAttributesW(PlainPathOrLong(full).c_str());
         bool ok;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -133,7 +133,7 @@ bool DeleteDirectoryTree(const WString& directory, bool stopOnFailure, const Con
         } else {
             ok = !confirmEntry || confirmEntry(full, attributes);
             if (ok)
-                ok = SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+                ok = SetFileAttributesW(PlainPathOrLong(full).c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
             if (ok)
                 ok = DeleteFileOrDirectoryLong(full);
         }
@@ -148,7 +148,7 @@ bool DeleteDirectoryTree(const WString& directory, bool stopOnFailure, const Con
     // A bare drive ("E:") would reach that drive's current directory through
     // the plain path; a volume root keeps its attributes and cannot be
     // removed anyway (RemoveDirectoryW refuses it and says why).
-    if (!root && SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL) == FALSE)
+    if (!root && SetFileAttributesW(PlainPathOrLong(base).c_str(), FILE_ATTRIBUTE_NORMAL) == FALSE)
         return false;
     // RemoveDirectoryLong adds the backslash that keeps a bare drive ("E:")
     // from naming that drive's current directory.

@@ -70,7 +70,8 @@ bool SetEntryTime(const WString& path, TimeKind kind, const FILETIME& time)
 {
     // No backup semantics: a directory cannot be opened this way, and a
     // read-only file refuses GENERIC_WRITE.
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(
+        CreateFileW(PlainPathOrLong(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file)
         return false;
     FILETIME converted;

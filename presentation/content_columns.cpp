@@ -115,7 +115,9 @@ WString TypeText(const WString& local)
     if (s.empty())
         return TEXT("?");
 
-    // One look at the attributes serves every probe below.
+    // One look at the attributes serves every probe below, all on the plain
+    // path while it fits MAX_PATH.
+    s = PlainPathOrLong(s);
     DWORD attributes = GetFileAttributesW(s.c_str());
     DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
     bool present = attributes != INVALID_FILE_ATTRIBUTES;

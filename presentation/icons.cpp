@@ -92,6 +92,10 @@ UniqueIcon LoadResourceIcon(const WCHAR* name, int edge)
 
 UniqueIcon GetShellIcon(const WString& path, bool small)
 {
+    // The shell takes at most MAX_PATH characters and no long-path form: a
+    // longer path gets the host's default icon.
+    if (path.size() >= MAX_PATH)
+        return UniqueIcon();
     SHFILEINFOW info{};
     DWORD_PTR found = SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | kShellIconSize[small ? 1 : 0]);
     UniqueIcon icon(info.hIcon);
@@ -100,8 +104,9 @@ UniqueIcon GetShellIcon(const WString& path, bool small)
     return icon;
 }
 
-bool FileExistsPlain(const WString& path)
+bool FileExistsPlain(const WString& plain)
 {
+    const WString path = PlainPathOrLong(plain);
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
