@@ -54,6 +54,12 @@ void StreamToFindData(WIN32_FIND_DATAW& FindData, const TFindStreamData& Data)
     FindData.nFileSizeLow = static_cast<DWORD>(size);
 
     WStringView name = Data.Name;
+    // NTFS allows names of 255 characters, so ":name:$DATA" may not fit the
+    // record; ":name" opens the same stream, and fits.
+    constexpr WStringView kDataSuffix = TEXT(":$DATA");
+    if (name.size() >= kFileNameCapacity && name.size() > kDataSuffix.size() &&
+        name.substr(name.size() - kDataSuffix.size()) == kDataSuffix)
+        name.remove_suffix(kDataSuffix.size());
     if (name.empty()) {
         // The unnamed data stream is the file itself and stays visible; the
         // special streams are hidden.

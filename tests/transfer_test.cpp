@@ -1,6 +1,8 @@
 // FsGetFileW and FsPutFileW: the names they derive, the host's buffers, moves,
 // existing targets, the gate and bad input.
 #include "host_fixture.h"
+#include "listing/listing.h"
+#include "fileops/delete_create_exports.h"
 #include "transfer/download.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
@@ -24,8 +26,9 @@ TEST(DeriveLocalTarget, NamesTheLocalFileAfterTheStream)
         {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\x:y", u"D:\\out\\x:name"},
         // "::$DATA" only in exactly that case names the file.
         {u"\\C:\\dir\\file.txt\\::$data", u"D:\\out\\anything", u"D:\\out\\anything"},
-        // Without ":$DATA" the stream's name is empty.
-        {u"\\C:\\dir\\file.txt\\:name", u"D:\\out\\anything", u"D:\\out\\"},
+        // ":name" (how a name too long for the record is listed) is the same
+        // stream: the local file is named after it, never the folder itself.
+        {u"\\C:\\dir\\file.txt\\:name", u"D:\\out\\anything", u"D:\\out\\name"},
         {u"\\C:\\dir", u"D:\\out\\anything", u"D:\\out\\anything"},
         {u"\\", u"D:\\out\\anything", u"D:\\out\\anything"},
         {u"", u"", u""},
@@ -172,6 +175,39 @@ TEST_F(TransferTest, DownloadAbortsAndMissingStreams)
     winsim::AddStream(u"C:\\dir\\file.txt", u"name2", "x");
     EXPECT_EQ(Get(u"\\C:\\dir\\file.txt\\:name2:$DATA", u"D:\\out\\x"), FS_FILE_WRITEERROR);
     EXPECT_EQ(Host().messages.size(), 1u);
+}
+
+// NTFS allows stream names of 255 characters: ":name:$DATA" then does not fit
+// the host's record of MAX_PATH characters. Such a stream is listed as
+// ":name", which opens the same stream: it can be copied out and deleted.
+TEST_F(TransferTest, StreamsWithTheLongestNamesStayReachable)
+{
+    for (std::size_t length : {252u, 253u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::u16string name(length, u'n');
+        winsim::AddFile(u"C:\\dir\\long.txt", "file");
+        winsim::AddStream(u"C:\\dir\\long.txt", name, "long stream");
+        std::u16string folder = u"\\C:\\dir\\long.txt";
+        WIN32_FIND_DATAW data{};
+        HANDLE h = FsFindFirstW(folder.data(), &data);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        std::u16string listed;
+        do {
+            if (data.cFileName[0] == u':' && data.cFileName[1] == u'n')
+                listed = data.cFileName;
+        } while (FsFindNextW(h, &data));
+        FsFindClose(h);
+        const std::u16string full = u":" + name + u":$DATA";
+        EXPECT_EQ(U8(listed), U8(full.size() < MAX_PATH ? full : u":" + name)) << "the entry fits the record whole";
+
+        const std::u16string entry = folder + u"\\" + listed;
+        EXPECT_EQ(Get(entry.c_str(), u"D:\\out\\p"), FS_FILE_OK);
+        EXPECT_EQ(winsim::Contents(u"D:\\out\\" + name), "long stream");
+        std::u16string del = entry;
+        EXPECT_EQ(FsDeleteFileW(del.data()), -1);
+        EXPECT_FALSE(winsim::Exists(u"C:\\dir\\long.txt:" + name));
+        EXPECT_EQ(winsim::Contents(u"C:\\dir\\long.txt"), "file");
+    }
 }
 
 TEST_F(TransferTest, LongLocalNamesAreCutForTheHostButCopiedWhole)

@@ -43,7 +43,9 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 }
 
 // The stream's own name in a stream path: after the stream colon (the one
-// after the drive colon), up to ":$DATA"; empty without ":$DATA".
+// after the drive colon), up to ":$DATA". A name listed without its type
+// (":name", as a name too long for the record is) is the whole rest; any
+// other type there leaves no name.
 WString StreamName(const WString& streamPath)
 {
     std::size_t driveColon = streamPath.find(':');
@@ -54,7 +56,9 @@ WString StreamName(const WString& streamPath)
         return {};
     WString rest = streamPath.substr(streamColon + 1);
     std::size_t type = rest.find(TEXT(":$DATA"));
-    return type == WString::npos ? WString() : rest.substr(0, type);
+    if (type != WString::npos)
+        return rest.substr(0, type);
+    return rest.find(':') == WString::npos ? rest : WString();
 }
 
 // The special stream a stream path names ("C:\d\f.txt::$EA_DATA"): the
