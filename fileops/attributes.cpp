@@ -3,6 +3,7 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "plugin/redirection.h"
 
 WString DriveAsRoot(WString localPath)
 {
@@ -20,6 +21,7 @@ BOOL SetAttributes(const WCHAR* remoteName, int newAttr)
     ResolvedStreamPath target = ResolveStreamPath(FromHost(remoteName));
     if (target.IsStream)
         return kPluginTrue;
+    FileSystemRedirectionOff redirection;
     // The system's own result is passed on. Bits it does not know are its
     // business: it drops most of them and refuses a few (the directory bit on
     // a file).

@@ -8,6 +8,7 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ extern "C" BOOL WINAPI FsDeleteFileW(WCHAR* RemoteName)
     if (PluginState().Disabled)
         return kPluginTrue;
     try {
+        FileSystemRedirectionOff redirection;
         return PluginBool(RemoteName && DeleteEntry(RemoteName));
     } catch (...) {
         return FALSE;
@@ -82,6 +84,7 @@ extern "C" BOOL WINAPI FsRemoveDirW(WCHAR* RemoteName)
     if (PluginState().Disabled)
         return kPluginTrue;
     try {
+        FileSystemRedirectionOff redirection;
         return PluginBool(RemoteName && RemoveEntry(RemoteName));
     } catch (...) {
         return FALSE;
@@ -93,6 +96,7 @@ extern "C" BOOL WINAPI FsMkDirW(WCHAR* Path)
     if (PluginState().Disabled)
         return kPluginTrue;
     try {
+        FileSystemRedirectionOff redirection;
         return PluginBool(Path && MakeDirectory(Path));
     } catch (...) {
         return FALSE;

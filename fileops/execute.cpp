@@ -14,6 +14,7 @@
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "transfer/system_error.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int OpenEntry(HWND mainWin, const WString& remoteName)
         return FS_EXEC_ERROR;
     }
     WString directory = DirectoryPart(target.Path);
+    FileSystemRedirectionBackOn shell;
     if (Launched(ShellExecuteW(mainWin, kOpen.data(), target.Path.c_str(), nullptr, directory.c_str(),
                                SW_SHOWNORMAL)))
         return FS_EXEC_OK;
@@ -58,6 +60,7 @@ int ShowProperties(HWND mainWin, const WString& remoteName)
     info.lpVerb = kProperties.data();
     info.lpFile = target.Path.c_str();
     info.nShow = SW_SHOW;
+    FileSystemRedirectionBackOn shell;
     if (ShellExecuteExW(&info))
         return FS_EXEC_OK;
     ReportSystemError(Msg::CantRun, TEXT(": "));
@@ -68,6 +71,7 @@ int Launch(HWND mainWin, const WString& remoteName, const WString& line)
 {
     // The whole line is the file name: the shell is asked for nothing else.
     WString directory = PluginToLocalPath(remoteName);
+    FileSystemRedirectionBackOn shell;
     if (Launched(ShellExecuteW(mainWin, kOpen.data(), line.c_str(), nullptr, directory.c_str(), SW_SHOWNORMAL)))
         return FS_EXEC_OK;
     ShowHostMessage(Message(Msg::CantRun));
@@ -105,6 +109,9 @@ int ExecuteFile(HWND mainWin, const WString& remoteName, const WString& verb)
     WString lowerVerb = LowerCaseVerb(verb);
     if (remoteName == TEXT("\\")) {
         // The plugin's root: its properties are the settings dialog.
+        // A window of the system's own, and its file-open dialog: as the
+        // process would have them.
+        FileSystemRedirectionBackOn dialog;
         if (lowerVerb == kProperties && ShowSettingsDialog(mainWin))
             LoadSettings();
         return FS_EXEC_OK;
@@ -176,6 +183,7 @@ extern "C" int WINAPI FsExecuteFileW(HWND MainWin, WCHAR* RemoteName, WCHAR* Ver
     if (PluginState().Disabled)
         return FS_EXEC_OK;
     try {
+        FileSystemRedirectionOff redirection;
         return ExecuteFile(MainWin, FromHost(RemoteName), FromHost(Verb));
     } catch (...) {
         // Also the empty name of "quote mkdir" with nothing after the word.

@@ -7,6 +7,7 @@
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/win_owner.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ BOOL SetTimes(const WCHAR* remoteName, const FILETIME* creation, const FILETIME*
     ResolvedStreamPath target = ResolveStreamPath(FromHost(remoteName));
     if (target.IsStream)
         return kPluginTrue;
+    FileSystemRedirectionOff redirection;
     const WString path = DriveAsRoot(target.Path);
     bool ok = true;
     if (creation)

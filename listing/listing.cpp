@@ -9,6 +9,7 @@
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "streams/stream_kinds.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -235,6 +236,7 @@ extern "C" HANDLE WINAPI FsFindFirstW(WCHAR* Path, WIN32_FIND_DATAW* FindData)
     if (PluginState().Disabled)
         return NoEntries(ERROR_NO_MORE_FILES);
     try {
+        FileSystemRedirectionOff redirection;
         return FindFirst(Path, filter, *FindData);
     } catch (...) {
         // A handle created on the way was released as it unwound.
@@ -250,6 +252,7 @@ extern "C" BOOL WINAPI FsFindNextW(HANDLE Hdl, WIN32_FIND_DATAW* FindData)
     if (PluginState().Disabled || !IsHostHandle(Hdl))
         return FALSE;
     try {
+        FileSystemRedirectionOff redirection;
         ListingHandle* h = Listings().Find(Hdl);
         return h ? FindNext(*h, *FindData) : FALSE;
     } catch (...) {

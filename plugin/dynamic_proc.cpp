@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "plugin/redirection.h"
+
 namespace {
 std::atomic<unsigned> generation{1};
 }
@@ -9,8 +11,11 @@ std::atomic<unsigned> generation{1};
 FARPROC FindProc(const WCHAR* module, const char* name)
 {
     HMODULE m = GetModuleHandleW(module);
-    if (!m)
+    if (!m) {
+        // A 32-bit process loads its system DLLs through the redirector.
+        FileSystemRedirectionBackOn redirected;
         m = LoadLibraryW(module);  // kept loaded for the process's life
+    }
     return m ? GetProcAddress(m, name) : nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "presentation/content_columns.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ extern "C" int WINAPI FsContentGetValueW(WCHAR* FileName, int FieldIndex, int Un
                                          int maxlen, int)
 {
     try {
+        FileSystemRedirectionOff redirection;
         return ContentValue(FromHost(FileName), FieldIndex, UnitIndex, FieldValue, maxlen);
     } catch (...) {
         return ft_fileerror;

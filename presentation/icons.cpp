@@ -4,6 +4,7 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ int ExtractCustomIcon(const WCHAR* remoteName, int flags, HICON& theIcon)
     if (entry.IsStream) {
         icon = LoadResourceIcon(kStreamIconName, kIconEdge[small]);
     } else {
+        FileSystemRedirectionOff redirection;
         WString& path = entry.Path;
         if (path == TEXT(".."))
             return FS_ICON_USEDEFAULT;
@@ -97,6 +99,7 @@ UniqueIcon GetShellIcon(const WString& path, bool small)
     if (path.size() >= MAX_PATH)
         return UniqueIcon();
     SHFILEINFOW info{};
+    FileSystemRedirectionBackOn shell;
     DWORD_PTR found = SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | kShellIconSize[small ? 1 : 0]);
     UniqueIcon icon(info.hIcon);
     if (!found)

@@ -12,6 +12,7 @@
 #include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -133,6 +134,7 @@ extern "C" int WINAPI FsGetFileW(WCHAR* RemoteName, WCHAR* LocalName, int CopyFl
     try {
         if (!RemoteName || !LocalName)
             return FS_FILE_READERROR;
+        FileSystemRedirectionOff redirection;
         return GetFile(RemoteName, LocalName, CopyFlags);
     } catch (...) {
         // A fault in a mapped view included: the views and mappings are

@@ -13,6 +13,7 @@
 #include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
+#include "plugin/redirection.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ extern "C" int WINAPI FsPutFileW(WCHAR* LocalName, WCHAR* RemoteName, int CopyFl
     try {
         if (!LocalName || !RemoteName)
             return FS_FILE_READERROR;
+        FileSystemRedirectionOff redirection;
         return PutFile(LocalName, RemoteName, CopyFlags);
     } catch (...) {
         // A fault in a mapped view included: the views and mappings are

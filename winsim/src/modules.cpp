@@ -8,6 +8,7 @@
 #include <winsim/winsim.h>
 
 #include "calls.h"
+#include "handles.h"
 #include "pathname.h"
 #include "sim.h"
 
@@ -44,6 +45,8 @@ const std::vector<Export>& Exports()
         {"advapi32.dll", "AdjustTokenPrivileges", AsFarProc(&AdjustTokenPrivileges)},
         {"kernel32.dll", "GetLongPathNameW", AsFarProc(&GetLongPathNameW)},
         {"kernel32.dll", "BackupSeek", AsFarProc(&BackupSeek)},
+        {"kernel32.dll", "Wow64DisableWow64FsRedirection", AsFarProc(&Wow64DisableWow64FsRedirection), 5},
+        {"kernel32.dll", "Wow64RevertWow64FsRedirection", AsFarProc(&Wow64RevertWow64FsRedirection), 5},
         {"comctl32.dll", "LoadIconWithScaleDown", AsFarProc(&LoadIconWithScaleDown), 6},
     };
     return exports;
@@ -94,6 +97,12 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName)
     WINSIM_ENTER("LoadLibraryW", ToU16(lpLibFileName), nullptr);
     if (!lpLibFileName)
         return Fail(ERROR_INVALID_PARAMETER, HMODULE{});
+    // A 32-bit process with its redirector off would load the 64-bit DLL of
+    // System32 and fail (ERROR_BAD_EXE_FORMAT).
+    if (TheWorld().process.wow64 && RedirectionDisabledOnThisThread()) {
+        NoteMisuse("LoadLibraryW with the file-system redirector off");
+        return Fail(ERROR_BAD_EXE_FORMAT, HMODULE{});
+    }
     if (auto m = ByName(lpLibFileName))
         return reinterpret_cast<HMODULE>(m->handle);
     return Fail(ERROR_MOD_NOT_FOUND, HMODULE{});

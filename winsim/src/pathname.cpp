@@ -135,6 +135,38 @@ bool SplitStream(std::u16string& last, ResolvedPath& r)
 
 }  // namespace
 
+bool& RedirectionDisabledOnThisThread()
+{
+    thread_local bool disabled = false;
+    return disabled;
+}
+
+namespace {
+
+// What the redirector does to a file call of a 32-bit process: the 64-bit
+// system folder is the 32-bit one. (Windows exempts a few folders below it,
+// such as drivers\etc; they are not modelled.)
+void Redirect(std::u16string& absolute)
+{
+    static const std::u16string kSystem = u"C:\\Windows\\System32";
+    if (!TheWorld().process.wow64 || RedirectionDisabledOnThisThread())
+        return;
+    if (absolute.size() < kSystem.size() || !EqualsNoCase(std::u16string_view(absolute).substr(0, kSystem.size()), kSystem))
+        return;
+    if (absolute.size() > kSystem.size() && absolute[kSystem.size()] != u'\\')
+        return;
+    absolute = u"C:\\Windows\\SysWOW64" + absolute.substr(kSystem.size());
+}
+
+// The test side sees the world as it is, never redirected.
+bool& ResolvingForTest()
+{
+    thread_local bool forTest = false;
+    return forTest;
+}
+
+}  // namespace
+
 std::u16string ResolvedPath::LocalPath() const
 {
     std::u16string s;
@@ -194,6 +226,8 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
         }
     }
 
+    if (!ResolvingForTest())
+        Redirect(absolute);
     auto vol = TheWorld().volumes.find(Upcase(absolute[0]));
     if (vol == TheWorld().volumes.end()) {
         r.error = ERROR_PATH_NOT_FOUND;
@@ -292,6 +326,10 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
 
 ResolvedPath ResolveForTest(std::u16string_view path)
 {
+    struct Flag {
+        Flag() { ResolvingForTest() = true; }
+        ~Flag() { ResolvingForTest() = false; }
+    } flag;
     std::u16string p(path);
     if (p.size() >= MAX_PATH && p.size() >= 3 && p[1] == u':' && p[2] == u'\\')
         p = u"\\\\?\\" + p;

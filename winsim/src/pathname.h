@@ -39,6 +39,10 @@ std::u16string ToU16(const WCHAR* s);
 
 // The directory a directory link leads to (the node itself when it is no
 // link, null when the target is gone).
+// The redirector's state on the calling thread: true while a
+// Wow64DisableWow64FsRedirection has not been reverted.
+bool& RedirectionDisabledOnThisThread();
+
 // Resolve for the test side of winsim: a test names entries of any length, as
 // MAX_PATH limits the plugin's ordinary paths, not the world a test builds.
 ResolvedPath ResolveForTest(std::u16string_view path);

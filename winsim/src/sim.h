@@ -59,6 +59,8 @@ struct ProcessModel {
     bool holdsBackup = true;
     // Run as an elevated administrator: the volume devices open.
     bool elevated = false;
+    // A 32-bit process on 64-bit Windows: the file-system redirector is on.
+    bool wow64 = false;
     bool holdsRestore = true;
     std::set<std::u16string> enabledPrivileges;  // upper-case names
     DWORD platformId = VER_PLATFORM_WIN32_NT;

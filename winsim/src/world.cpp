@@ -198,6 +198,7 @@ void Reset()
     TheWorld().clock = 133'485'408'000'000'000ull;  // 2024-01-01 00:00:00 UTC
     TheWorld().process.modulePath = u"C:\\plugins\\NTFSTarnwick.wfx64";
     TheWorld().process.currentDirectory = u"C:\\";
+    RedirectionDisabledOnThisThread() = false;
     ResetCalls();
     ResetHandles();
     ResetHeap();
@@ -408,6 +409,8 @@ std::vector<std::string> Leaks()
         leaks.push_back(std::move(l));
     for (auto& l : ExceptionHandlerLeaks())
         leaks.push_back(std::move(l));
+    if (RedirectionDisabledOnThisThread())
+        leaks.push_back("the file-system redirector left off (revert with Wow64RevertWow64FsRedirection)");
     return leaks;
 }
 

@@ -134,4 +134,9 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
 
 DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer);
 
+// The file-system redirector of a 32-bit process on 64-bit Windows; reached
+// through GetProcAddress on kernel32.dll (Windows XP x64 and later).
+BOOL WINAPI Wow64DisableWow64FsRedirection(LPVOID* OldValue);
+BOOL WINAPI Wow64RevertWow64FsRedirection(LPVOID OldValue);
+
 }  // extern "C"

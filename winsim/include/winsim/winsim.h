@@ -80,6 +80,12 @@ void SetEnvironment(std::u16string_view name, std::u16string_view value);
 void SetCurrentDirectory(std::u16string_view path);
 // Which privileges the process token holds (a held privilege can be enabled).
 void SetPrivilegesHeld(bool backup, bool restore);
+// The process is 32-bit on 64-bit Windows: every file call of a thread whose
+// redirector is on sees C:\Windows\System32 as C:\Windows\SysWOW64 (the test's
+// own calls here are never redirected). RedirectionDisabled: the calling
+// thread's redirector is off (left off after an export, it is a leak).
+void SetWow64(bool wow64);
+bool RedirectionDisabled();
 // The process runs as an elevated administrator: "\\?\C:" (the volume
 // device) opens, and reads see the raw volume.
 void SetElevated(bool elevated);
