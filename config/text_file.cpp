@@ -125,7 +125,8 @@ std::string EncodeUtf16(WStringView text, bool bigEndian)
 }
 
 // WideCharToMultiByte into a string; usedDefault (when not null) tells whether
-// a character had no byte of its own in the code page.
+// a character had no byte of its own in the code page. Best-fit look-alikes
+// ("Ł" as "L") are refused: they would change the text without a word.
 std::string EncodeWithCodePage(UINT codePage, WStringView text, BOOL* usedDefault)
 {
     if (text.empty())
@@ -133,38 +134,60 @@ std::string EncodeWithCodePage(UINT codePage, WStringView text, BOOL* usedDefaul
     if (text.size() > static_cast<std::size_t>(INT_MAX / 4))
         throw TextFileError("text too large");
     int length = static_cast<int>(text.size());
-    int n = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int n = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (n <= 0)
         throw TextFileError("text cannot be encoded");
     std::string bytes(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), n, nullptr, usedDefault) != n)
+    if (WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), n, nullptr, usedDefault) != n)
         throw TextFileError("text cannot be encoded");
     return bytes;
+}
+
+// UTF-8 holds every character but a lone surrogate, which becomes U+FFFD.
+bool HasLoneSurrogate(WStringView text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const WCHAR c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            ++i;
+        else if (c >= 0xD800 && c < 0xE000)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 std::string EncodeText(WStringView text, TextEncoding& encoding)
 {
+    // UTF-16 holds everything; an encoding that would change the text gives
+    // way to the next that does not: ANSI to UTF-8, UTF-8 to UTF-16 LE.
+    if (encoding == TextEncoding::Ansi) {
+        // With UTF-8 as the ANSI code page the text is UTF-8 (and the call
+        // refuses the used-default flag).
+        if (GetACP() == CP_UTF8) {
+            if (!HasLoneSurrogate(text))
+                return EncodeWithCodePage(CP_ACP, text, nullptr);
+        } else {
+            BOOL usedDefault = FALSE;
+            std::string bytes = EncodeWithCodePage(CP_ACP, text, &usedDefault);
+            if (!usedDefault)
+                return bytes;
+        }
+        encoding = TextEncoding::Utf8;
+    }
+    if (encoding == TextEncoding::Utf8 && HasLoneSurrogate(text))
+        encoding = TextEncoding::Utf16LE;
     switch (encoding) {
     case TextEncoding::Utf16LE:
         return EncodeUtf16(text, false);
     case TextEncoding::Utf16BE:
         return EncodeUtf16(text, true);
     case TextEncoding::Utf8:
-        return "\xEF\xBB\xBF" + EncodeWithCodePage(CP_UTF8, text, nullptr);
     case TextEncoding::Ansi:
         break;
     }
-    // With UTF-8 as the ANSI code page every text fits (and the call refuses
-    // the used-default flag).
-    if (GetACP() == CP_UTF8)
-        return EncodeWithCodePage(CP_ACP, text, nullptr);
-    BOOL usedDefault = FALSE;
-    std::string bytes = EncodeWithCodePage(CP_ACP, text, &usedDefault);
-    if (!usedDefault)
-        return bytes;
-    encoding = TextEncoding::Utf8;
     return "\xEF\xBB\xBF" + EncodeWithCodePage(CP_UTF8, text, nullptr);
 }
 
@@ -191,12 +214,19 @@ void WriteWholeFile(const WString& path, const std::string& bytes)
         done += written;
     }
     ok = file.Close() && ok;
+    bool replaced = false;
     // The file keeps its hidden and system attributes.
     constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept))
         ok = SetFileAttributesW(fresh.c_str(), attributes & kKept) != FALSE;
-    if (ok)
+    // ReplaceFileW keeps what the file is beside its bytes (its DACL, named
+    // streams, object identifier, creation time); a rename over it would
+    // not. Where it is refused (a first write, a file system without it),
+    // the rename.
+    if (ok && attributes != INVALID_FILE_ATTRIBUTES)
+        replaced = ReplaceFileW(path.c_str(), fresh.c_str(), nullptr, 0, nullptr, nullptr) != FALSE;
+    if (ok && !replaced)
         ok = MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!ok) {
         DeleteFileW(fresh.c_str());

@@ -51,9 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (IsDriveStart(r.Path) && !(IsDriveStart(base) && base[0] == r.Path[0]))
         fuzz::Fail("a converted path never grows a drive colon", input, r.Path);
 
-    // The long form is the four characters in front, nothing else.
+    // The long form: a long or device path, the same again when made long
+    // once more, and never the volume device of a bare drive.
     WString longForm = ToLongPath(r.Path);
-    if (longForm.size() != r.Path.size() + 4 || longForm.compare(4, WString::npos, r.Path) != 0)
-        fuzz::Fail("ToLongPath puts \\\\?\\ in front", input, longForm);
+    const WStringView l = longForm;
+    if (l.substr(0, 4) != TEXT("\\\\?\\") && l.substr(0, 4) != TEXT("\\\\.\\"))
+        fuzz::Fail("ToLongPath gives a long or device path", input, longForm);
+    if (ToLongPath(longForm) != longForm)
+        fuzz::Fail("ToLongPath of a long path is that path", input, longForm);
+    // (A path that came long already is the caller's own.)
+    const bool cameLong = WStringView(r.Path).substr(0, 4) == l.substr(0, 4);
+    if (!cameLong && l.size() == 6 && l[5] == ':')
+        fuzz::Fail("ToLongPath never names a volume device", input, longForm);
+    if (r.Path.find('\\') == WString::npos && r.Path.find(':') == WString::npos &&
+        l.substr(4) != WStringView(r.Path))
+        fuzz::Fail("a plain name gets the prefix alone", input, longForm);
     return 0;
 }

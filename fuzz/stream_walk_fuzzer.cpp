@@ -41,7 +41,8 @@ std::size_t BuildWorld(FuzzedDataProvider& in, std::u16string& file)
 {
     fuzz::FreshWorld();
     file = in.ConsumeBool() ? u"C:\\f.txt" : u"C:\\dir";
-    std::size_t headers = 0;
+    // The security descriptor comes with every handle that may read it.
+    std::size_t headers = 1;
     if (file == u"C:\\f.txt") {
         winsim::AddFile(file, std::string(in.ConsumeIntegralInRange<std::size_t>(0, 200), 'x'));
         ++headers;  // the unnamed data stream, also when empty

@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     winsim::AddStream(u"C:\\d\\f.txt", u"s", "stream");
     winsim::AddDirectory(u"C:\\d\\sub");
     if (auto up = ResolveUploadTarget(remote)) {
-        if (up->Path.empty())
-            fuzz::Fail("an upload has a target", input);
+        // A special stream's name has none: the upload is refused.
+        if (up->Path.empty() != up->Special)
+            fuzz::Fail("an upload has a target unless it names a special stream", input);
         const WString named = PluginToLocalPath(remote);
         if (HasDriveColon(up->Path) && !(HasDriveColon(named) && EqualsAsciiNoCase(WStringView(named).substr(0, 1), WStringView(up->Path).substr(0, 1))))
             fuzz::Fail("an upload's target lies on the drive the host named", input, up->Path);

@@ -155,21 +155,79 @@ TEST_F(SettingsWriter, AFailureOnTheWayLeavesTheFileAndNoNewFile)
         const char* name;
         const char* call;
         int nth;  // counted from the settings file's read
+        const char* also = nullptr;  // a second call that fails too
     };
     const Row rows[] = {
         {"the disk fills while writing", "WriteFile", 1},
         {"the new file cannot be created", "CreateFileW", 2},
         {"the attributes cannot be carried over", "SetFileAttributesW", 1},
-        {"the rename is refused", "MoveFileExW", 1},
+        {"the replace and the rename are refused", "ReplaceFileW", 1, "MoveFileExW"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         winsim::AddFile(kIni, original, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
         winsim::FailCall(row.call, ERROR_DISK_FULL, row.nth);
+        if (row.also)
+            winsim::FailCall(row.also, ERROR_ACCESS_DENIED, 1);
         EXPECT_THROW(WriteSettingsFile(kIni, u"x.lng", 2), TextFileError);
         EXPECT_EQ(winsim::Contents(kIni).value_or("(gone)"), original);
         EXPECT_EQ(winsim::Attributes(kIni), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
         EXPECT_FALSE(winsim::Exists(std::u16string(kIni) + u".new"));
+    }
+}
+
+// The file is replaced, not renamed over: it keeps its named streams and
+// object identifier. Where the replace is refused, the rename still writes it.
+TEST_F(SettingsWriter, TheFileKeepsWhatItHoldsBesideItsText)
+{
+    for (bool replaceRefused : {false, true}) {
+        SCOPED_TRACE(replaceRefused ? "the replace is refused" : "replaced");
+        winsim::AddFile(kIni, "[wfx_NTFSTarnwick]\r\nStreamTypes=1\r\n");
+        winsim::AddStream(kIni, u"Zone.Identifier", "[ZoneTransfer]");
+        winsim::SetObjectId(kIni);
+        if (replaceRefused)
+            winsim::FailCall("ReplaceFileW", ERROR_INVALID_FUNCTION);
+        WriteSettingsFile(kIni, u"x.lng", 3);
+        EXPECT_EQ(winsim::Contents(kIni).value_or("<missing>"),
+                  "[wfx_NTFSTarnwick]\r\nStreamTypes=3\r\nLanguage=x.lng\r\n\r\n");
+        EXPECT_EQ(winsim::Contents(std::u16string(kIni) + u":Zone.Identifier").has_value(), !replaceRefused);
+        EXPECT_FALSE(winsim::Exists(std::u16string(kIni) + u".new"));
+        DeleteFileW(kIni);
+    }
+}
+
+// Best fit would write "Łukasz" as "Lukasz" under 1252 and say nothing: the
+// text must come back as it was typed, in whichever encoding holds it.
+TEST_F(SettingsWriter, TextTheEncodingCannotHoldIsWrittenInOneThatCan)
+{
+    struct Row {
+        const char* name;
+        UINT codePage;
+        std::string before;       // the file as it was; empty: none
+        std::u16string language;
+        std::string startsWith;   // the bytes the file begins with afterwards
+    };
+    const Row rows[] = {
+        {"Latin-2 letters under 1252: UTF-8", 1252, "", u"\u0141ukasz\\German.lng", "\xEF\xBB\xBF[wfx"},
+        {"Latin-1 letters under 1251: UTF-8", 1251, "", u"\u00e9t\u00e9.lng", "\xEF\xBB\xBF[wfx"},
+        {"infinity under 1252: UTF-8", 1252, "", u"\u221e.lng", "\xEF\xBB\xBF[wfx"},
+        {"what 1252 holds stays ANSI", 1252, "", u"\u00e9t\u00e9.lng", "[wfx"},
+        {"a lone surrogate in a UTF-8 file: UTF-16 LE", 1252, "\xEF\xBB\xBF[x]\r\n", u"a\xD800" u"b.lng",
+         std::string("\xFF\xFE[\0", 4)},
+        {"a lone surrogate in an ANSI file: UTF-16 LE", 1252, "[x]\r\n", u"a\xDC00.lng", std::string("\xFF\xFE[\0", 4)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        winsim::SetAnsiCodePage(row.codePage);
+        DeleteFileW(kIni);
+        if (!row.before.empty())
+            winsim::AddFile(kIni, row.before);
+        WriteSettingsFile(kIni, row.language, 5);
+        std::string bytes = winsim::Contents(kIni).value_or("");
+        EXPECT_EQ(bytes.substr(0, row.startsWith.size()), row.startsWith);
+        IniDocument ini = IniDocument::Parse(DecodeText(bytes).Text);
+        EXPECT_EQ(ini.Get(u"wfx_NTFSTarnwick", u"Language").value_or(u"<none>"), row.language)
+            << "the text read back is not the text written";
     }
 }
 

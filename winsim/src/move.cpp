@@ -2,6 +2,8 @@
 // directory, replacing an existing file when asked, with the refusals Windows
 // gives. Copying to another volume (MOVEFILE_COPY_ALLOWED) is not simulated:
 // such a move fails with ERROR_NOT_SAME_DEVICE as without the flag.
+#include <algorithm>
+
 #include "calls.h"
 #include "handles.h"
 #include "pathname.h"
@@ -76,5 +78,54 @@ extern "C" BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFile
     node->parent = to.parent.get();
     to.parent->children[Upcase(node->name)] = node;
     oldParent->written = to.parent->written = Now();
+    return TRUE;
+}
+
+// ReplaceFileW without a backup: the replacement's data takes the replaced
+// file's place and identity. As documented, the replaced file keeps its
+// creation time, short name, object identifier, DACL and the named streams the
+// replacement does not have; the replacement's name is gone afterwards.
+extern "C" BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName,
+                                    LPCWSTR lpBackupFileName, DWORD, LPVOID, LPVOID)
+{
+    WINSIM_ENTER("ReplaceFileW", ToU16(lpReplacedFileName) + u" <- " + ToU16(lpReplacementFileName), FALSE);
+    if (!lpReplacedFileName || !lpReplacementFileName || lpBackupFileName)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);  // backups are not modelled
+    ResolvedPath replaced = Resolve(lpReplacedFileName);
+    ResolvedPath replacement = Resolve(lpReplacementFileName);
+    if (replaced.error != 0 || replacement.error != 0)
+        return Fail(replaced.error != 0 ? replaced.error : replacement.error, FALSE);
+    if (replaced.hasStream || replacement.hasStream || replaced.explicitUnnamed || replacement.explicitUnnamed)
+        return Fail(ERROR_INVALID_NAME, FALSE);
+    if (!replaced.node || !replacement.node)
+        return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    const std::shared_ptr<Node> target = replaced.node;
+    const std::shared_ptr<Node> source = replacement.node;
+    if (target->directory || source->directory || target == source)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (replaced.volume != replacement.volume)
+        return Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT, FALSE);
+    if (target->denyAccess || (target->attributes & FILE_ATTRIBUTE_READONLY) || NodeIsMapped(*target))
+        return Fail(ERROR_UNABLE_TO_REMOVE_REPLACED, FALSE);
+    if (HeldWithoutShareDelete(target.get(), nullptr) || HeldWithoutShareDelete(source.get(), nullptr))
+        return Fail(ERROR_SHARING_VIOLATION, FALSE);
+
+    // The replaced entry stays (its identity); it takes the replacement's data
+    // and attributes, and the streams of both.
+    target->data = source->data;
+    target->attributes = source->attributes;
+    for (const auto& s : source->named) {
+        auto same = std::find_if(target->named.begin(), target->named.end(),
+                                 [&](const std::shared_ptr<Stream>& t) { return EqualsNoCase(t->name, s->name); });
+        if (same != target->named.end())
+            *same = s;
+        else
+            target->named.push_back(s);
+    }
+    target->written = source->written;
+    Node* parent = source->parent;
+    parent->children.erase(Upcase(source->name));
+    source->parent = nullptr;
+    parent->written = Now();
     return TRUE;
 }

@@ -37,6 +37,9 @@ extern "C" {
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName);
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+// No backup file (lpBackupFileName must be null here).
+BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName, LPCWSTR lpBackupFileName,
+                         DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved);
 
 DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPWSTR lpBuffer, DWORD nSize, va_list* Arguments);
