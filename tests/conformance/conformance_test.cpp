@@ -7,6 +7,7 @@
 // as Windows, so that the mark is removed rather than forgotten.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -141,6 +142,18 @@ protected:
         GetFileSizeEx(h, &size);
         CloseHandle(h);
         return std::to_string(size.QuadPart);
+    }
+
+    std::string Contents(const WString& path)
+    {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return "missing";
+        char buffer[256];
+        DWORD got = 0;
+        ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+        CloseHandle(h);
+        return std::string(buffer, got);
     }
 
     WString folder_;
@@ -878,6 +891,99 @@ TEST_F(Conformance, LongPaths)
         Outcome actual{attributes != INVALID_FILE_ATTRIBUTES, GetLastError()};
         ExpectOutcome(row.name, actual, row.windows);
     }
+}
+
+// The platform facts that only real Windows shows and a naive simulation
+// hides: the plugin's long-path rule, its settings writer and its stream
+// listing depend on each.
+TEST_F(Conformance, WhatRealWindowsDoes)
+{
+    // Plain paths reach MAX_PATH characters, the terminating zero included.
+    WString deep = folder_;
+    while (deep.size() < 300) {
+        deep += TEXT("\\dddddddddd");
+        ASSERT_TRUE(CreateDirectoryW((TEXT("\\\\?\\") + deep).c_str(), nullptr)) << "error " << GetLastError();
+    }
+    SetLastError(kUntouched);
+    DWORD attributes = GetFileAttributesW(deep.c_str());
+    ExpectOutcome("a plain path beyond MAX_PATH", {attributes != INVALID_FILE_ATTRIBUTES, GetLastError()},
+                  Failure(ERROR_PATH_NOT_FOUND),
+                  WineDiffers{Success(kUntouched), "Wine lifts MAX_PATH for every path"});
+    SetLastError(kUntouched);
+    attributes = GetFileAttributesW((TEXT("\\\\?\\") + deep).c_str());
+    ExpectOutcome("the same path in the long form", {attributes != INVALID_FILE_ATTRIBUTES, GetLastError()},
+                  Success(kUntouched));
+
+    // Best fit maps silently; WC_NO_BEST_FIT_CHARS tells; a size with
+    // nowhere to write is refused.
+    struct Encoding {
+        const char* name;
+        DWORD flags;
+        const WCHAR* text;
+        std::string bytes;
+        BOOL usedDefault;
+    };
+    const Encoding encodings[] = {
+        {"best fit of L with stroke and infinity under 1252", 0, TEXT("\x0141\x221E"), "L8", FALSE},
+        {"without best fit", WC_NO_BEST_FIT_CHARS, TEXT("\x0141"), "?", TRUE},
+        {"what 1252 holds", WC_NO_BEST_FIT_CHARS, TEXT("\x00E9"), "\xE9", FALSE},
+    };
+    for (const Encoding& e : encodings) {
+        char out[8] = {};
+        BOOL used = 7;
+        const int length = static_cast<int>(std::char_traits<WCHAR>::length(e.text));
+        int n = WideCharToMultiByte(1252, e.flags, e.text, length, out, sizeof out, nullptr, &used);
+        EXPECT_EQ(std::string(out, n > 0 ? static_cast<std::size_t>(n) : 0), e.bytes) << e.name;
+        EXPECT_EQ(used, e.usedDefault) << e.name;
+    }
+    SetLastError(kUntouched);
+    int n = WideCharToMultiByte(1252, 0, TEXT("a"), 1, nullptr, 5, nullptr, nullptr);
+    ExpectOutcome("WideCharToMultiByte into no buffer with a size", {n != 0, GetLastError()},
+                  Failure(ERROR_INVALID_PARAMETER));
+
+    // ReplaceFileW: the replacement's bytes under the replaced file's name.
+    const WString replaced = Path(TEXT("settings.ini")), replacement = Path(TEXT("settings.ini.new"));
+    MakeFile(replaced, "old");
+    MakeFile(replacement, "new");
+    SetLastError(kUntouched);
+    BOOL ok = ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr);
+    EXPECT_TRUE(ok) << "error " << GetLastError();
+    EXPECT_EQ(GetFileAttributesW(replacement.c_str()), INVALID_FILE_ATTRIBUTES) << "the replacement's name is gone";
+    EXPECT_EQ(Contents(replaced), "new");
+    SetLastError(kUntouched);
+    ok = ReplaceFileW(Path(TEXT("missing.ini")).c_str(), replaced.c_str(), nullptr, 0, nullptr, nullptr);
+    ExpectOutcome("ReplaceFileW onto a missing file", {ok != FALSE, GetLastError()}, Failure(ERROR_FILE_NOT_FOUND));
+
+    // "\\?\C:" is the volume device, which only administrators open.
+    SetLastError(kUntouched);
+    HANDLE volume = CreateFileW(TEXT("\\\\?\\C:"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    Outcome opened{volume != INVALID_HANDLE_VALUE, volume != INVALID_HANDLE_VALUE ? 0 : GetLastError()};
+    if (volume != INVALID_HANDLE_VALUE)
+        CloseHandle(volume);
+    ExpectOutcome("the volume device, not elevated", opened, Failure(ERROR_ACCESS_DENIED),
+                  WineDiffers{Success(0), "Wine opens the volume's device for root as for an administrator"});
+
+    // A handle that may read the security descriptor (GENERIC_READ holds
+    // READ_CONTROL) gets its stream first, without any privilege.
+    const WString file = Path(TEXT("f.txt"));
+    MakeFile(file, "abc");
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    BYTE header[20] = {};
+    DWORD got = 0;
+    LPVOID context = nullptr;
+    SetLastError(kUntouched);
+    ok = BackupRead(h, header, sizeof header, &got, FALSE, TRUE, &context);
+    DWORD first = 0;
+    std::memcpy(&first, header, sizeof first);
+    Outcome read{ok != FALSE, ok ? first : GetLastError()};
+    if (context)
+        BackupRead(h, nullptr, 0, &got, TRUE, FALSE, &context);
+    CloseHandle(h);
+    ExpectOutcome("BackupRead's first stream through a GENERIC_READ handle", read, Success(BACKUP_SECURITY_DATA),
+                  WineDiffers{Failure(ERROR_NOT_SUPPORTED), "Wine has no backup API (BackupRead is a stub)"});
 }
 
 }  // namespace
