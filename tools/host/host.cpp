@@ -12,7 +12,8 @@
 // the system's back, as a failing medium would: under Wine only),
 // --raise-after-unload (after FreeLibrary, raise an exception that the host's
 // own handler must receive: nothing of the plugin may be left in the
-// exception dispatch).
+// exception dispatch), --backup-from-files (serve the DLL's backup API from
+// the files Wine holds, since Wine has none: tools/host/backup_layer.h).
 //
 // A command whose export the DLL lacks prints "export missing: Name" and makes
 // the exit status 4. A fault inside the plugin prints "fault: ..." and exits
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "plugin/host_interface.h"
+#include "tools/host/backup_layer.h"
 
 namespace {
 
@@ -683,7 +685,7 @@ void Usage()
     Out("  preview PATH [W H]             FsGetPreviewBitmapW");
     Out("  rootname                       FsGetDefRootName");
     Out("  hold PATH                      keep PATH open, unshared, until the host ends");
-    Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload");
+    Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload, --backup-from-files");
 }
 
 bool Run(const Args& a)
@@ -742,6 +744,7 @@ int main()
 
     size_t at = 0;
     bool raiseAfterUnload = false;
+    bool backupFromFiles = false;
     for (;;) {
         if (at + 1 < args.size() && args[at] == L"--abort-at") {
             g_abortAt = ParseInt(args[at + 1]);
@@ -752,6 +755,9 @@ int main()
             at += 3;
         } else if (at < args.size() && args[at] == L"--raise-after-unload") {
             raiseAfterUnload = true;
+            at += 1;
+        } else if (at < args.size() && args[at] == L"--backup-from-files") {
+            backupFromFiles = true;
             at += 1;
         } else {
             break;
@@ -767,6 +773,8 @@ int main()
         Out("cannot load " + Utf8(pluginPath) + ": error " + std::to_string(GetLastError()));
         return 3;
     }
+    if (backupFromFiles && backup_layer::Install(g_plugin))
+        Out("backup API: served from Wine's files by the host (Wine has none)");
     // The file manager's order: FsInitW, then FsSetDefaultParams.
     auto init = Export<FsInitWProc>("FsInitW");
     if (!init)
