@@ -5,10 +5,10 @@
 // so a settings file or a language file beside it is that test's alone.
 //
 // A test whose export the DLL does not have is skipped with that reason.
-// What Wine cannot serve is said in the test list (skipped with the reason):
-// Wine's BackupRead answers ERROR_NOT_SUPPORTED, so the streams of a file
-// cannot be enumerated there; Wine keeps "f.txt:name:$DATA" as a file of that
-// literal name, which the tests use as the stand-in for a named stream.
+// Wine's BackupRead answers ERROR_NOT_SUPPORTED: the host serves the DLL's
+// backup API from Wine's files instead (tools/host/backup_layer.h). Wine keeps
+// "f.txt:name:$DATA" as a file of that literal name, which the tests and the
+// layer use as the stand-in for a named stream.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -921,21 +921,23 @@ TEST_F(EndToEnd, ColumnsOfFilesDirectoriesAndStreams)
         const char* name;
         std::wstring remote;
         std::string type;
+        const char* hasStream;
+        const char* count;  // the descriptor and, for a file, its data
     };
     const Row rows[] = {
-        {"a file: its extension", Remote(Data(L"f.txt")), "txt"},
-        {"a file without an extension", Remote(Data(L"noext")), ""},
-        {"a directory", Remote(Data(L"dir")), "<Dir>"},
-        {"a stream entry", Remote(Data(L"f.txt")) + L"\\:s:$DATA", "<Stream>"},
-        {"a missing entry", Remote(Data(L"missing.txt")), "?"},
+        {"a file: its extension", Remote(Data(L"f.txt")), "txt", "boolean 1", "numeric_32 2"},
+        {"a file without an extension", Remote(Data(L"noext")), "", "boolean 1", "numeric_32 2"},
+        {"a directory", Remote(Data(L"dir")), "<Dir>", "boolean 1", "numeric_32 1"},
+        {"a stream entry", Remote(Data(L"f.txt")) + L"\\:s:$DATA", "<Stream>", "boolean 0", "numeric_32 0"},
+        {"a missing entry", Remote(Data(L"missing.txt")), "?", "boolean 0", "numeric_32 0"},
     };
     for (const Row& row : rows) {
         HostRun run = Host({L"columns", row.remote});
         SKIP_IF_MISSING(run);
         EXPECT_EQ(run.First("column Type: "), "stringw " + row.type) << row.name << "\n" << run.Text();
-        // Wine cannot enumerate streams: every file counts none.
-        EXPECT_EQ(run.First("column Has Stream: "), "boolean 0") << row.name;
-        EXPECT_EQ(run.First("column Streams Count: "), "numeric_32 0") << row.name;
+        EXPECT_EQ(run.First("column Has Stream: "), row.hasStream) << row.name;
+        EXPECT_EQ(run.First("column Streams Count: "), row.count) << row.name;
+        // No named stream: nothing to name.
         EXPECT_EQ(run.First("column All Streams One Line: "), "stringw ") << row.name;
     }
 }
@@ -949,18 +951,43 @@ TEST_F(EndToEnd, ColumnTypeTextsComeFromTheLanguageFile)
     EXPECT_EQ(run.First("column Type: "), "stringw <Verzeichnis>") << run.Text();
 }
 
-// ------------------------------------------------------------------ what Wine cannot serve
-
+// ------------------------------------------------------------------ streams
+// Wine has no backup API; the host serves the DLL's BackupRead and BackupSeek
+// from Wine's files (tools/host/backup_layer.h), so the DLL's own stream walk
+// runs: the security descriptor, the unnamed data stream, and each
+// "f.txt:name:$DATA" file as the named stream ":name:$DATA".
 TEST_F(EndToEnd, StreamsOfAFileAreListed)
 {
-    // The call itself runs and must not fail badly; what it finds cannot be checked here.
     WriteBytes(Data(L"f.txt"), "file");
-    HostRun run = Host({L"list", Remote(Data(L"f.txt"))});
+    WriteBytes(Data(L"f.txt:note:$DATA"), "a note");
+    const std::wstring out = folder_ + L"\\out";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    HostRun run = Host({L"list", Remote(Data(L"f.txt")), L"+", L"columns", Remote(Data(L"f.txt")), L"+", L"list",
+                        Remote(data_), L"+", L"get", Remote(Data(L"f.txt")) + L"\\::$SECURITY_DESCRIPTOR",
+                        out + L"\\sd.bin", L"+", L"get", Remote(Data(L"f.txt")) + L"\\:note:$DATA", out + L"\\x"});
     SKIP_IF_MISSING(run);
-    EXPECT_EQ(run.exitCode, 0u) << run.Text();
-    GTEST_SKIP() << "not served by Wine: BackupRead answers ERROR_NOT_SUPPORTED (50) and FindFirstStreamW error 38, "
-                    "so a file's streams cannot be enumerated under Wine; the stream finder and the listing of "
-                    "streams are tested against winsim";
+    ASSERT_TRUE(run.Has("backup API: served from Wine's files by the host (Wine has none)")) << run.Text();
+    std::vector<std::string> names, attributes;
+    for (const std::string& entry : run.After("entry: ")) {
+        attributes.push_back(entry.substr(0, 10));
+        names.push_back(entry.substr(entry.rfind(' ') + 1));
+    }
+    // The file's folder, then the data folder: its own descriptor before its entries.
+    ASSERT_GE(names.size(), 5u) << run.Text();
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 3),
+              (std::vector<std::string>{"::$SECURITY_DESCRIPTOR", "::$DATA", ":note:$DATA"}))
+        << run.Text();
+    EXPECT_EQ(attributes[0], "0x00000086") << "the descriptor is hidden and system";
+    EXPECT_EQ(attributes[1], "0x00000080");
+    EXPECT_EQ(names[3], "::$SECURITY_DESCRIPTOR") << "a directory lists its own streams first\n" << run.Text();
+    EXPECT_EQ(run.First("column Streams Count: "), "numeric_32 3") << run.Text();
+    EXPECT_EQ(run.First("column All Streams One Line: "), "stringw note") << run.Text();
+    EXPECT_EQ(run.After("FsGetFileW = "), (std::vector<std::string>{"0 FS_FILE_OK", "0 FS_FILE_OK"})) << run.Text();
+    EXPECT_EQ(ReadBytes(out + L"\\note").value_or("missing"), "a note");
+    const std::string listed = run.First("entry: 0x00000086 ");
+    const std::string size = listed.substr(0, listed.find(' '));
+    EXPECT_EQ(std::to_string(ReadBytes(out + L"\\sd.bin").value_or("").size()), size)
+        << "the descriptor copied out is the stream the listing showed";
 }
 
 }  // namespace

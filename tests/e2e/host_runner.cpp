@@ -94,7 +94,9 @@ std::string HostRun::Text() const
 HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt,
                 const std::vector<std::wstring>& options)
 {
-    std::wstring command = Quote(kHost);
+    // Wine has no backup API: the host serves it from Wine's files, so that
+    // the DLL's stream walk runs end to end.
+    std::wstring command = Quote(kHost) + L" --backup-from-files";
     if (abortAt != 0)
         command += L" --abort-at " + std::to_wstring(abortAt);
     for (const auto& o : options)
