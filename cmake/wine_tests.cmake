@@ -6,7 +6,7 @@ set(WINE_PREFIX "" CACHE PATH "The private Wine prefix of this test run (made by
 if(NOT WINE_PREFIX)
     message(FATAL_ERROR "WINE_TESTS needs -DWINE_PREFIX=<prefix under the build tree>")
 endif()
-set(PLUGIN_DLL_DIR "" CACHE PATH "Folder holding the genuine .wfx64 that build.sh built")
+set(PLUGIN_DLL_DIR "" CACHE PATH "Folder holding the genuine .wfx64 and .wfx that build.sh built")
 set(WINE_SH ${CMAKE_SOURCE_DIR}/tools/wine/wine.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_SH} run ${WINE_PREFIX})
 
@@ -65,7 +65,7 @@ set_tests_properties(${dialog_tests_TESTS} PROPERTIES TIMEOUT 180)
 add_test(NAME wine.dialog.setup COMMAND ${WINE_SH} start ${WINE_DISPLAY_PREFIX})
 set_tests_properties(wine.dialog.setup PROPERTIES FIXTURES_SETUP wine_display)
 add_test(NAME wine.dialog.stage COMMAND ${WINE_SH} stage ${WINE_DISPLAY_PREFIX}
-    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}.wfx64 ${CMAKE_SOURCE_DIR}/resources/lang/German.lng)
+    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}${PLUGIN_SUFFIX} ${CMAKE_SOURCE_DIR}/resources/lang/German.lng)
 set_tests_properties(wine.dialog.stage PROPERTIES FIXTURES_SETUP wine_display)
 add_test(NAME wine.dialog.cleanup COMMAND ${WINE_SH} stop ${WINE_DISPLAY_PREFIX})
 set_tests_properties(wine.dialog.cleanup PROPERTIES FIXTURES_CLEANUP wine_display)
@@ -89,7 +89,7 @@ add_test(NAME wine.setup COMMAND ${WINE_SH} start ${WINE_PREFIX})
 set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine)
 # The genuine DLL that build.sh built, and the host, go to C:\tarnwick.
 add_test(NAME wine.stage COMMAND ${WINE_SH} stage ${WINE_PREFIX}
-    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}.wfx64 $<TARGET_FILE:tarnwick_host>)
+    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}${PLUGIN_SUFFIX} $<TARGET_FILE:tarnwick_host>)
 set_tests_properties(wine.stage PROPERTIES FIXTURES_SETUP wine)
 add_test(NAME wine.cleanup COMMAND ${WINE_SH} stop ${WINE_PREFIX})
 set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine)
@@ -99,7 +99,7 @@ set_tests_properties(wine.prefix_still_safe PROPERTIES FIXTURES_CLEANUP wine DEP
 # The host loads the genuine DLL and answers the plainest questions.
 add_test(NAME wine.host.loads_the_plugin
     COMMAND ${WINE_SH} run ${WINE_PREFIX} C:\\tarnwick\\tarnwick-host.exe
-            C:\\tarnwick\\${PLUGIN_BASE_NAME}.wfx64 rootname + list \\)
+            C:\\tarnwick\\${PLUGIN_BASE_NAME}${PLUGIN_SUFFIX} rootname + list \\)
 set_tests_properties(wine.host.loads_the_plugin PROPERTIES FIXTURES_REQUIRED wine
     PASS_REGULAR_EXPRESSION "root name: NTFS - Tarnwick"
     FAIL_REGULAR_EXPRESSION "fault:|cannot load")

@@ -99,7 +99,7 @@ protected:
         directory_ = folder_ + L"\\dir";
         ASSERT_TRUE(CreateDirectoryW(pluginFolder_.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW(directory_.c_str(), nullptr));
-        for (const wchar_t* file : {L"NTFSTarnwick.wfx64", L"German.lng"})
+        for (const wchar_t* file : {e2e::GenuineDllName(), L"German.lng"})
             ASSERT_TRUE(CopyFileW((kStaged + std::wstring(file)).c_str(), (pluginFolder_ + L"\\" + file).c_str(), TRUE))
                 << Utf8(file) << " is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
         settings_ = pluginFolder_ + L"\\TC_wfx_NTFSTarnwick.ini";
@@ -115,7 +115,7 @@ protected:
     // Loads the plugin and initialises it, reading what lies beside it now.
     void Start()
     {
-        module_ = LoadLibraryW((pluginFolder_ + L"\\NTFSTarnwick.wfx64").c_str());
+        module_ = LoadLibraryW((pluginFolder_ + L"\\" + e2e::GenuineDllName()).c_str());
         ASSERT_NE(module_, nullptr) << "LoadLibraryW: error " << GetLastError();
         auto init = reinterpret_cast<int(WINAPI*)(int, tProgressProcW, tLogProcW, tRequestProcW)>(
             reinterpret_cast<void*>(GetProcAddress(module_, "FsInitW")));

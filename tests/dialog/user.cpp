@@ -17,21 +17,29 @@ bool IsVisibleDialog(HWND window)
     return std::wstring(name) == L"#32770" && IsWindowVisible(window);
 }
 
+namespace {
+
+struct Search {
+    const std::function<bool(HWND)>* match;
+    std::vector<HWND> found;
+};
+
+// A callback of the system's own calling convention (stdcall on 32 bits,
+// which no lambda converts to).
+BOOL CALLBACK CollectMatching(HWND window, LPARAM data)
+{
+    auto* s = reinterpret_cast<Search*>(data);
+    if ((*s->match)(window))
+        s->found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> ThreadWindows(DWORD threadId, const std::function<bool(HWND)>& match)
 {
-    struct Search {
-        const std::function<bool(HWND)>* match;
-        std::vector<HWND> found;
-    } search{&match, {}};
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if ((*s->match)(window))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    Search search{&match, {}};
+    EnumThreadWindows(threadId, CollectMatching, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -1,4 +1,5 @@
-// The genuine plugin end to end: the .wfx64 that build.sh built, loaded by the
+// The genuine plugin end to end: the .wfx64 (or, built for 32 bits, the .wfx)
+// that build.sh built, loaded by the
 // command-line host as the file manager loads it, acting on real files in a
 // scratch folder under C:\scratch. Runs under Wine (test.sh); would run on
 // Windows unchanged. Each test copies the DLL into a plugin folder of its own,
@@ -25,7 +26,7 @@ using e2e::ReadBytes;
 using e2e::Utf8;
 using e2e::WriteBytes;
 
-constexpr wchar_t kGenuineDll[] = L"C:\\tarnwick\\NTFSTarnwick.wfx64";
+const std::wstring kGenuineDll = std::wstring(L"C:\\tarnwick\\") + e2e::GenuineDllName();
 
 ULONGLONG Ticks(const FILETIME& t)
 {
@@ -56,8 +57,8 @@ protected:
         data_ = folder_ + L"\\data";
         ASSERT_TRUE(CreateDirectoryW(pluginFolder_.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW(data_.c_str(), nullptr));
-        plugin_ = pluginFolder_ + L"\\NTFSTarnwick.wfx64";
-        ASSERT_TRUE(CopyFileW(kGenuineDll, plugin_.c_str(), TRUE))
+        plugin_ = pluginFolder_ + L"\\" + e2e::GenuineDllName();
+        ASSERT_TRUE(CopyFileW(kGenuineDll.c_str(), plugin_.c_str(), TRUE))
             << "the genuine DLL is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
     }
 

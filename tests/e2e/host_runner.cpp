@@ -91,6 +91,11 @@ std::string HostRun::Text() const
     return all;
 }
 
+const wchar_t* GenuineDllName()
+{
+    return sizeof(void*) == 8 ? L"NTFSTarnwick.wfx64" : L"NTFSTarnwick.wfx";
+}
+
 HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt,
                 const std::vector<std::wstring>& options)
 {

@@ -32,6 +32,10 @@ struct HostRun {
 HostRun RunHost(const std::wstring& plugin, const std::vector<std::wstring>& arguments, int abortAt = 0,
                 const std::vector<std::wstring>& options = {});
 
+// The genuine DLL of this program's own architecture: the .wfx64 for a 64-bit
+// program, the .wfx for a 32-bit one (the host loads only its own kind).
+const wchar_t* GenuineDllName();
+
 // UTF-8 of a UTF-16 string, and back.
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
