@@ -66,6 +66,7 @@ echo "== under a 32-bit Wine in a private i386 Debian root: the genuine .wfx end
 # root-create step fails loudly when the root cannot be made). Its /proc and
 # /dev are bound for the run and unbound on every way out.
 root="$PWD/build/i386-root"
+started32=$SECONDS
 if tools/wine/wine.sh root-create "$root"; then
     trap 'tools/wine/wine.sh root-unmount "$root"' EXIT
     tools/wine/wine.sh root-mount "$root"
@@ -84,6 +85,7 @@ if tools/wine/wine.sh root-create "$root"; then
     tools/wine/wine.sh check "$display_prefix32" || status=1
     tools/wine/wine.sh root-unmount "$root" || status=1
     trap - EXIT
+    echo "== the 32-bit section took $((SECONDS - started32)) s"
 else
     echo "== the i386 root could not be made: the 32-bit DLL was not run" >&2
     status=1
