@@ -1,9 +1,12 @@
 // The plugin's connection to the host: load, FsInitW, the privileges, the
 // small exports that only answer the host, and the two bridges to the user.
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "config/messages.h"
 #include "host_fixture.h"
+#include "plugin/dynamic_proc.h"
 #include "plugin/host_bridge.h"
 #include "plugin/privileges.h"
 
@@ -207,3 +210,26 @@ TEST_F(CoreTest, OnlyAProgressAnswerOfExactlyOneAborts)
 }
 
 }  // namespace
+
+// The host's background icon thread and its main thread may reach a function
+// found at run time together, also right after the cache was forgotten: each
+// sees the function, never a null or stale one.
+TEST(DynamicProcTest, ThreadsResolvingTogetherAllSeeTheFunction)
+{
+    winsim::Reset();
+    using BackupSeekFn = BOOL WINAPI(HANDLE, DWORD, DWORD, LPDWORD, LPDWORD, LPVOID*);
+    for (int round = 0; round < 50; ++round) {
+        DynamicProc<BackupSeekFn> proc(TEXT("kernel32.dll"), "BackupSeek");
+        ForgetDynamicProcs();
+        std::atomic<int> missing{0};
+        auto resolve = [&] {
+            for (int i = 0; i < 200; ++i)
+                if (proc.TryGet() != &BackupSeek)
+                    ++missing;
+        };
+        std::thread other(resolve);
+        resolve();
+        other.join();
+        EXPECT_EQ(missing.load(), 0) << "round " << round;
+    }
+}

@@ -237,6 +237,10 @@ TEST_F(SetupDialog, OkStoresTheFieldRelativeToThePluginsFolder)
         // A relative text is tested against the process's current folder and
         // stored as it stands.
         {u"rel.lng", "rel.lng"},
+        // Typed with forward slashes, as Windows accepts them: stored with
+        // backslashes, which the settings reader resolves.
+        {u"C:/plugins/lang/de.lng", "lang\\de.lng"},
+        {u"C:/other/de.lng", "..\\other\\de.lng"},
     };
     winsim::SetCurrentDirectory(u"C:\\cwd");
     for (const auto& c : cases) {
@@ -251,6 +255,7 @@ TEST_F(SetupDialog, OkStoresTheFieldRelativeToThePluginsFolder)
         EXPECT_EQ(w.closedWithOk, std::optional<bool>(true));
         EXPECT_EQ(U8(Stored(u"Language").value_or(u"<none>")), c.stored);
         EXPECT_EQ(U8(Stored(u"StreamTypes").value_or(u"<none>")), "510");
+        EXPECT_EQ(w.language.find(u'/'), std::u16string::npos) << "the field shows what was stored";
     }
 }
 
