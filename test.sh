@@ -43,22 +43,27 @@ if ! command -v wine >/dev/null || ! dpkg -s wine64 >/dev/null 2>&1 || ! command
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine wine64 xvfb >/dev/null
 fi
-# Private prefixes for this run only, with no way out of their drive_c: a
-# headless one, and one whose windows show on an Xvfb of its own.
-prefix="$PWD/build/wineprefix64"
-display_prefix="$PWD/build/wineprefix-display"
-tools/wine/wine.sh create "$prefix"
-tools/wine/wine.sh create "$display_prefix" display
-cmake -S . -B build/wine64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DWINE_TESTS=ON -DWINE_PREFIX="$prefix" -DWINE_DISPLAY_PREFIX="$display_prefix" \
-    -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
-cmake --build build/wine64 -j "$jobs" --target wine_tests
-# One at a time, and a test whose Wine process failed to start is given one
-# more start: a launch under Wine now and then dies before the test's first
-# line (seen once in CI as a 0.02 s failure with no output at all).
-ctest --test-dir build/wine64 --output-on-failure -j 1 --repeat until-pass:2 || status=1
-tools/wine/wine.sh check "$prefix" || status=1
-tools/wine/wine.sh check "$display_prefix" || status=1
+# The Wine suites of one architecture: private prefixes for this run only,
+# with no way out of their drive_c (a headless one, and one whose windows show
+# on an Xvfb of its own), the MinGW build of the suites, ctest, and the
+# prefixes checked again. One test at a time, and a test whose Wine process
+# failed to start is given one more start: a launch under Wine now and then
+# dies before the test's first line (seen once in CI as a 0.02 s failure with
+# no output at all).
+wine_suites() {  # BUILD_DIR TOOLCHAIN PREFIX DISPLAY_PREFIX [ctest arguments...]
+    local build=$1 toolchain=$2 prefix=$3 display_prefix=$4
+    shift 4
+    tools/wine/wine.sh create "$prefix"
+    tools/wine/wine.sh create "$display_prefix" display
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DWINE_TESTS=ON -DWINE_PREFIX="$prefix" -DWINE_DISPLAY_PREFIX="$display_prefix" \
+        -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
+    cmake --build "$build" -j "$jobs" --target wine_tests
+    ctest --test-dir "$build" --output-on-failure -j 1 --repeat until-pass:2 "$@" || status=1
+    tools/wine/wine.sh check "$prefix" || status=1
+    tools/wine/wine.sh check "$display_prefix" || status=1
+}
+wine_suites build/wine64 cmake/mingw-x86_64.cmake "$PWD/build/wineprefix64" "$PWD/build/wineprefix-display"
 
 echo "== under a 32-bit Wine in a private i386 Debian root: the genuine .wfx end to end and the settings dialog"
 # Debian's i386 Wine cannot be installed beside this machine's packages, so a
@@ -70,19 +75,10 @@ started32=$SECONDS
 if tools/wine/wine.sh root-create "$root"; then
     trap 'tools/wine/wine.sh root-unmount "$root"' EXIT
     tools/wine/wine.sh root-mount "$root"
-    prefix32="$root/prefixes/wineprefix32"
-    display_prefix32="$root/prefixes/wineprefix32-display"
-    tools/wine/wine.sh create "$prefix32"
-    tools/wine/wine.sh create "$display_prefix32" display
-    cmake -S . -B build/wine32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-        -DWINE_TESTS=ON -DWINE_PREFIX="$prefix32" -DWINE_DISPLAY_PREFIX="$display_prefix32" \
-        -DPLUGIN_DLL_DIR="$PWD/build/dll" >/dev/null
-    cmake --build build/wine32 -j "$jobs" --target wine_tests
     # The conformance suite asks Wine's Win32, which is the same Wine in 32
     # bits: it runs in the 64-bit prefix only.
-    ctest --test-dir build/wine32 --output-on-failure -j 1 --repeat until-pass:2 -E '^wine\.Conformance\.' || status=1
-    tools/wine/wine.sh check "$prefix32" || status=1
-    tools/wine/wine.sh check "$display_prefix32" || status=1
+    wine_suites build/wine32 cmake/mingw-i686.cmake "$root/prefixes/wineprefix32" \
+        "$root/prefixes/wineprefix32-display" -E '^wine\.Conformance\.'
     tools/wine/wine.sh root-unmount "$root" || status=1
     trap - EXIT
     echo "== the 32-bit section took $((SECONDS - started32)) s"

@@ -1,8 +1,33 @@
 #include "transfer/guarded_move.h"
 
 #include <stdexcept>
+#include <type_traits>
 
 #include "transfer/move_bytes.h"
+
+namespace {
+
+// The instruction pointer of a thread's registers: Rip on x64, Eip on x86.
+template <typename Context>
+auto& InstructionPointer(Context& context)
+{
+    if constexpr (requires { context.Rip; })
+        return context.Rip;
+    else
+        return context.Eip;
+}
+
+}  // namespace
+
+bool ResumeAfterMoveFault(CONTEXT& context)
+{
+    auto& ip = InstructionPointer(context);
+    using Address = std::remove_reference_t<decltype(ip)>;
+    if (ip != reinterpret_cast<Address>(MoveBytesFaultAt))
+        return false;
+    ip = reinterpret_cast<Address>(MoveBytesResume);
+    return true;
+}
 
 namespace {
 

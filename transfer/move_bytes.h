@@ -20,6 +20,9 @@ extern "C" {
 // were left unmoved: 0 when all moved, more when a page faulted and the
 // handler resumed the routine.
 std::size_t MoveBytesOrFault(void* target, const void* source, std::size_t n);
+// The routine's moving instruction, and the instruction after it.
+extern const char MoveBytesFaultAt[];
+extern const char MoveBytesResume[];
 }
 
 // When the faulting thread stands on MoveBytesOrFault's moving instruction:

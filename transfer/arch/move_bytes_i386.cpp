@@ -24,14 +24,3 @@ _MoveBytesResume:
     movl %ecx, %eax
     ret
 )");
-
-extern "C" const char MoveBytesFaultAt[];
-extern "C" const char MoveBytesResume[];
-
-bool ResumeAfterMoveFault(CONTEXT& context)
-{
-    if (context.Eip != reinterpret_cast<DWORD>(MoveBytesFaultAt))
-        return false;
-    context.Eip = reinterpret_cast<DWORD>(MoveBytesResume);
-    return true;
-}

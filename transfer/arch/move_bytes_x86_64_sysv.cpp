@@ -21,14 +21,3 @@ MoveBytesResume:
     ret
     .size MoveBytesOrFault, . - MoveBytesOrFault
 )");
-
-extern "C" const char MoveBytesFaultAt[];
-extern "C" const char MoveBytesResume[];
-
-bool ResumeAfterMoveFault(CONTEXT& context)
-{
-    if (context.Rip != reinterpret_cast<DWORD64>(MoveBytesFaultAt))
-        return false;
-    context.Rip = reinterpret_cast<DWORD64>(MoveBytesResume);
-    return true;
-}

@@ -24,14 +24,3 @@ MoveBytesResume:
     movq %r10, %rsi
     ret
 )");
-
-extern "C" const char MoveBytesFaultAt[];
-extern "C" const char MoveBytesResume[];
-
-bool ResumeAfterMoveFault(CONTEXT& context)
-{
-    if (context.Rip != reinterpret_cast<DWORD64>(MoveBytesFaultAt))
-        return false;
-    context.Rip = reinterpret_cast<DWORD64>(MoveBytesResume);
-    return true;
-}
