@@ -13,8 +13,8 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
-#include "transfer/system_error.h"
 #include "plugin/redirection.h"
+#include "transfer/system_error.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
-#include "plugin/win_owner.h"
 #include "plugin/redirection.h"
+#include "plugin/win_owner.h"
 
 namespace {
 

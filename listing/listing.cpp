@@ -8,8 +8,8 @@
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
-#include "streams/stream_kinds.h"
 #include "plugin/redirection.h"
+#include "streams/stream_kinds.h"
 
 namespace {
 
@@ -251,8 +251,8 @@ extern "C" BOOL WINAPI FsFindNextW(HANDLE Hdl, WIN32_FIND_DATAW* FindData)
     *FindData = WIN32_FIND_DATAW{};
     if (PluginState().Disabled || !IsHostHandle(Hdl))
         return FALSE;
+    // Only handles are used from here on: the redirector does not apply.
     try {
-        FileSystemRedirectionOff redirection;
         ListingHandle* h = Listings().Find(Hdl);
         return h ? FindNext(*h, *FindData) : FALSE;
     } catch (...) {

@@ -8,8 +8,8 @@
 
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
-#include "presentation/content_columns.h"
 #include "plugin/redirection.h"
+#include "presentation/content_columns.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include "plugin/host_bridge.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "plugin/redirection.h"
 #include "streams/stream_kinds.h"
 #include "transfer/backup_copy.h"
 #include "transfer/host_copy.h"
 #include "transfer/system_error.h"
 #include "transfer/transfer_exports.h"
-#include "plugin/redirection.h"
 
 namespace {
 
