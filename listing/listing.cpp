@@ -178,8 +178,11 @@ BOOL FindNext(ListingHandle& h, WIN32_FIND_DATAW& FindData)
     ++h.Index;
     switch (h.Kind) {
     case ListingKind::DriveList:
-        if (h.Index < 0 || static_cast<std::size_t>(h.Index) >= h.Letters.size())
+        if (h.Index < 0 || static_cast<std::size_t>(h.Index) >= h.Letters.size()) {
+            // The end of the list, as FindNextFileW ends a directory's.
+            SetLastError(ERROR_NO_MORE_FILES);
             return FALSE;
+        }
         DriveToFindData(FindData, h.Letters[static_cast<std::size_t>(h.Index)]);
         return kPluginTrue;
     case ListingKind::PlainDirectory:

@@ -119,7 +119,9 @@ TEST_F(ListingTest, AfterTheLastDriveNextKeepsReturningFalse)
     EXPECT_EQ(std::u16string(f.cFileName), u"C:");
     for (int i = 0; i < 3; ++i) {
         f.cFileName[0] = u'#';
+        SetLastError(0xdeadbeef);
         EXPECT_EQ(FsFindNextW(h, &f), FALSE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES)) << "the end reads as the system's end";
         EXPECT_EQ(f.cFileName[0], 0) << "the record is zero-filled";
     }
     EXPECT_EQ(FsFindClose(h), 0);
