@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <optional>
+
 #include "config/ini.h"
 #include "config/language_path.h"
 #include "config/messages.h"
@@ -9,24 +11,60 @@
 #include "config/settings_dialog.h"
 #include "fileops/create_directory.h"
 #include "fileops/delete_tree.h"
+#include "plugin/dynamic_proc.h"
 #include "plugin/host_bridge.h"
 #include "plugin/host_interface.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/redirection.h"
+#include "plugin/win_owner.h"
 #include "transfer/system_error.h"
 
 namespace {
 
 constexpr WStringView kOpen = TEXT("open");
 constexpr WStringView kProperties = TEXT("properties");
+// What the host's RemoteName buffer of FsExecuteFileW holds, with the null.
+constexpr std::size_t kMaxHostPath = MAX_PATH;
 
 bool Launched(HINSTANCE result)
 {
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-int OpenEntry(HWND mainWin, const WString& remoteName)
+using GetFinalPathFn = DWORD WINAPI(HANDLE, LPWSTR, DWORD, DWORD);
+DynamicProc<GetFinalPathFn> getFinalPath(TEXT("kernel32.dll"), "GetFinalPathNameByHandleW");
+
+// Where a link to a directory leads, as the host is to go there: the plugin
+// path of a local target ("\D:\target"), a share as it is. The system
+// resolves the link (relative targets, mount points given by volume name).
+std::optional<WString> LinkTarget(const WString& link)
+{
+    GetFinalPathFn* finalPath = getFinalPath.TryGet();
+    if (!finalPath)
+        return std::nullopt;
+    UniqueFile target(CreateFileW(ToLongPath(link).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!target)
+        return std::nullopt;
+    WCHAR buffer[kMaxHostPath + 8];
+    const DWORD n = finalPath(target.Get(), buffer, kMaxHostPath + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= kMaxHostPath + 8)
+        return std::nullopt;
+    WString path(buffer, n);
+    constexpr WStringView kUnc = TEXT("\\\\?\\UNC\\");
+    constexpr WStringView kLong = TEXT("\\\\?\\");
+    if (path.compare(0, kUnc.size(), kUnc) == 0)
+        path = TEXT("\\\\") + path.substr(kUnc.size());
+    else if (path.compare(0, kLong.size(), kLong) == 0)
+        path = TEXT("\\") + path.substr(kLong.size());
+    // The host's buffer holds MAX_PATH characters with the null.
+    if (path.size() >= kMaxHostPath)
+        return std::nullopt;
+    return path;
+}
+
+int OpenEntry(HWND mainWin, const WString& remoteName, WCHAR* remoteBuffer)
 {
     if (remoteName.size() < 2)
         return FS_EXEC_ERROR;
@@ -34,6 +72,15 @@ int OpenEntry(HWND mainWin, const WString& remoteName)
     if (target.IsStream) {
         ShowHostMessage(Message(Msg::NoExecStream));
         return FS_EXEC_ERROR;
+    }
+    // A link to a directory is listed as a file, so that no recursion goes
+    // through it; Enter still takes the user to its target.
+    if (!target.Path.empty() && InspectLocal(target.Path).Kind == LocalKind::DirectoryLink) {
+        std::optional<WString> destination = LinkTarget(target.Path);
+        if (!destination || !remoteBuffer)
+            return FS_EXEC_ERROR;
+        CopyTruncated(WStringView(*destination), remoteBuffer, kMaxHostPath);
+        return FS_EXEC_SYMLINK;
     }
     WString directory = DirectoryPart(target.Path);
     FileSystemRedirectionBackOn shell;
@@ -104,7 +151,7 @@ int RunTypedCommand(HWND mainWin, const WString& remoteName, const WString& line
     return FS_EXEC_OK;
 }
 
-int ExecuteFile(HWND mainWin, const WString& remoteName, const WString& verb)
+int ExecuteFile(HWND mainWin, const WString& remoteName, const WString& verb, WCHAR* remoteBuffer)
 {
     WString lowerVerb = LowerCaseVerb(verb);
     if (remoteName == TEXT("\\")) {
@@ -117,7 +164,7 @@ int ExecuteFile(HWND mainWin, const WString& remoteName, const WString& verb)
         return FS_EXEC_OK;
     }
     if (lowerVerb == kOpen)
-        return OpenEntry(mainWin, remoteName);
+        return OpenEntry(mainWin, remoteName, remoteBuffer);
     if (lowerVerb == kProperties)
         return ShowProperties(mainWin, remoteName);
 
@@ -184,7 +231,7 @@ extern "C" int WINAPI FsExecuteFileW(HWND MainWin, WCHAR* RemoteName, WCHAR* Ver
         return FS_EXEC_OK;
     try {
         FileSystemRedirectionOff redirection;
-        return ExecuteFile(MainWin, FromHost(RemoteName), FromHost(Verb));
+        return ExecuteFile(MainWin, FromHost(RemoteName), FromHost(Verb), RemoteName);
     } catch (...) {
         // Also the empty name of "quote mkdir" with nothing after the word.
         return FS_EXEC_ERROR;

@@ -21,3 +21,11 @@ void WriteTimes(WIN32_FIND_DATAW& FindData, const EntryTimes& Times)
     FindData.ftLastAccessTime = Times.LastAccess;
     FindData.ftLastWriteTime = Times.LastWrite;
 }
+
+DWORD DirectoryEntryAttributes(const WIN32_FIND_DATAW& entry)
+{
+    const DWORD attributes = entry.dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && IsLinkEntry(attributes, entry.dwReserved0))
+        return (attributes & kDirectoryEntryAttributeMask & ~FILE_ATTRIBUTE_DIRECTORY) | FILE_ATTRIBUTE_REPARSE_POINT;
+    return MaskDirectoryEntryAttributes(attributes);
+}

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "plugin/paths.h"
 #include "plugin/text.h"
 
 // Every directory entry is shown as a folder, files included, so that the
@@ -13,6 +14,13 @@ constexpr DWORD MaskDirectoryEntryAttributes(DWORD attributes)
 {
     return (attributes & kDirectoryEntryAttributeMask) | FILE_ATTRIBUTE_DIRECTORY;
 }
+
+// An entry as the listing shows it: a link (a junction, a mount point, a
+// symbolic link to a directory) is a file to the host, keeping its reparse
+// bit, so that no recursion of the host (a delete or move of the folder
+// above) goes through it into its target. A file link stays a folder: what
+// is entered is the link's own streams.
+DWORD DirectoryEntryAttributes(const WIN32_FIND_DATAW& entry);
 
 struct EntryTimes {
     FILETIME Creation{};

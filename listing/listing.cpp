@@ -93,17 +93,33 @@ HANDLE ListDrives(WIN32_FIND_DATAW& FindData)
     return Listings().Add(std::move(h));
 }
 
-HANDLE ListFile(const WString& local, TStreamIds filter, WIN32_FIND_DATAW& FindData)
+// A file's streams are read whole before the first is delivered: a walk that
+// fails part-way fails the listing, since the host takes a listing that ends
+// for the whole folder (and a move then removes the file). A file that cannot
+// be opened fails with the finder's reason; only a file none of whose
+// streams passes the filter is an empty folder.
+HANDLE ListFile(const WString& local, TStreamIds filter, bool linkItself, WIN32_FIND_DATAW& FindData)
 {
     auto h = std::make_unique<ListingHandle>();
     h->Kind = ListingKind::StreamsOfFile;
-    // A file whose streams are all filtered out, or cannot be read, is an
-    // empty folder, whatever the finder's reason.
-    if (!StreamFindFirst(ToLongPath(local), filter, h->Cursor))
-        return NoEntries(ERROR_NO_MORE_FILES);
     if (!GetEntryTimes(local, h->Times))
         h->Times = EntryTimes{};
-    DeliverStream(FindData, *h);
+    TFindStreamData cursor;
+    if (!StreamFindFirst(ToLongPath(local), filter, cursor, linkItself)) {
+        const DWORD error = GetLastError();
+        return NoEntries(error == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_FILES : error);
+    }
+    do {
+        WIN32_FIND_DATAW entry{};
+        StreamToFindData(entry, cursor);
+        WriteTimes(entry, h->Times);
+        h->Streams.push_back(entry);
+    } while (StreamFindNext(cursor));
+    const DWORD error = GetLastError();
+    StreamFindClose(cursor);
+    if (error != ERROR_NO_MORE_FILES)
+        return NoEntries(error);
+    FindData = h->Streams.front();
     return Listings().Add(std::move(h));
 }
 
@@ -138,7 +154,7 @@ HANDLE ListDirectory(const WString& local, TStreamIds filter, WIN32_FIND_DATAW& 
     h->DirHandle.Reset(FindFirstFileW(SearchPattern(local).c_str(), &FindData));
     if (!h->DirHandle)
         return INVALID_HANDLE_VALUE;  // with FindFirstFileW's error
-    FindData.dwFileAttributes = MaskDirectoryEntryAttributes(FindData.dwFileAttributes);
+    FindData.dwFileAttributes = DirectoryEntryAttributes(FindData);
     return Listings().Add(std::move(h));
 }
 
@@ -150,9 +166,17 @@ HANDLE FindFirst(const WCHAR* Path, TStreamIds filter, WIN32_FIND_DATAW& FindDat
     if (path.size() < 2)
         return NoEntries(ERROR_NO_MORE_FILES);
     const WString local = WithoutTrailingBackslash(PluginToLocalPath(path));
-    if (FileExistsLong(local))
-        return ListFile(local, filter, FindData);
-    return ListDirectory(local, filter, FindData);
+    switch (InspectLocal(local).Kind) {
+    case LocalKind::File:
+        return ListFile(local, filter, false, FindData);
+    case LocalKind::FileLink:
+        // The link's own streams, never its target's.
+        return ListFile(local, filter, true, FindData);
+    default:
+        // A directory, or a link to one that the user named himself: its
+        // target's entries, as Windows shows them.
+        return ListDirectory(local, filter, FindData);
+    }
 }
 
 // The next directory entry; the system's own result is passed on.
@@ -169,7 +193,7 @@ BOOL NextDirectoryEntry(ListingHandle& h, WIN32_FIND_DATAW& FindData)
         found = FindNextFileW(h.DirHandle.Get(), &FindData);
     }
     if (found)
-        FindData.dwFileAttributes = MaskDirectoryEntryAttributes(FindData.dwFileAttributes);
+        FindData.dwFileAttributes = DirectoryEntryAttributes(FindData);
     return found;
 }
 
@@ -188,9 +212,11 @@ BOOL FindNext(ListingHandle& h, WIN32_FIND_DATAW& FindData)
     case ListingKind::PlainDirectory:
         return NextDirectoryEntry(h, FindData);
     case ListingKind::StreamsOfFile:
-        if (!StreamFindNext(h.Cursor))
+        if (h.Index < 0 || static_cast<std::size_t>(h.Index) >= h.Streams.size()) {
+            SetLastError(ERROR_NO_MORE_FILES);
             return FALSE;
-        DeliverStream(FindData, h);
+        }
+        FindData = h.Streams[static_cast<std::size_t>(h.Index)];
         return kPluginTrue;
     case ListingKind::DirectoryWithStreams:
         if (h.StreamsActive && StreamFindNext(h.Cursor)) {
@@ -213,7 +239,6 @@ void Close(ListingHandle& h)
         h.DirHandle.Reset();
         break;
     case ListingKind::StreamsOfFile:
-        StreamFindClose(h.Cursor);
         break;
     case ListingKind::DirectoryWithStreams:
         StreamFindClose(h.Cursor);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "listing/entries.h"
 #include "plugin/text.h"
@@ -30,7 +31,8 @@ struct ListingHandle {
     std::int32_t Index = 0;     // the entry last delivered, counted from 0
     WString Letters;            // DriveList: the NTFS drive letters
     UniqueFind DirHandle;       // the directory search
-    TFindStreamData Cursor;     // the streams of the file or directory
+    TFindStreamData Cursor;     // DirectoryWithStreams: the directory's own streams
+    std::vector<WIN32_FIND_DATAW> Streams;  // StreamsOfFile: every entry, read at the start
     EntryTimes Times;           // of the file or directory, given to every stream entry
     bool StreamsActive = false; // DirectoryWithStreams: streams are still being delivered
     // DirectoryWithStreams: the first directory entry, found when the listing

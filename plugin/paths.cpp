@@ -162,3 +162,39 @@ bool DirectoryExistsLong(const WString& path)
     DWORD attributes = GetFileAttributesW(ToLongPath(p).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag)
+{
+    // The name-surrogate bit of a reparse tag marks the kinds that stand for
+    // another named object; an AppExecLink has no such bit, and no filter
+    // opens it as data.
+    constexpr DWORD kNameSurrogate = 0x20000000;
+    constexpr DWORD kAppExecLink = 0x8000001B;
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           ((reparseTag & kNameSurrogate) != 0 || reparseTag == kAppExecLink);
+}
+
+LocalEntry InspectLocal(const WString& localPath)
+{
+    LocalEntry entry;
+    const WString path = RemoveTrailingBackslash(localPath);
+    // A drive's root directory: a bare "C:" would name the drive's current
+    // directory.
+    const bool root = path.size() == 2 && path[1] == ':';
+    entry.Attributes = GetFileAttributesW(PlainPathOrLong(root ? path + TEXT("\\") : path).c_str());
+    if (entry.Attributes == INVALID_FILE_ATTRIBUTES)
+        return entry;  // with the system's error
+    if (!root && (entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        // Only a search reports the tag without opening (and so following) it.
+        WIN32_FIND_DATAW data{};
+        UniqueFind search(FindFirstFileW(PlainPathOrLong(path).c_str(), &data));
+        if (search)
+            entry.ReparseTag = data.dwReserved0;
+    }
+    const bool link = IsLinkEntry(entry.Attributes, entry.ReparseTag);
+    if (entry.Attributes & FILE_ATTRIBUTE_DIRECTORY)
+        entry.Kind = link ? LocalKind::DirectoryLink : LocalKind::Directory;
+    else
+        entry.Kind = link ? LocalKind::FileLink : LocalKind::File;
+    return entry;
+}

@@ -4,6 +4,8 @@
 // only the two probes ask the file system.
 #pragma once
 
+#include <windows.h>
+
 #include "plugin/text.h"
 
 // Drops the one leading backslash of a plugin path that has at least two
@@ -55,6 +57,25 @@ WString ToLongPath(WStringView path);
 // attributes): the path as it is while it fits MAX_PATH, which is all a plain
 // path reaches; its long-path form beyond.
 WString PlainPathOrLong(WStringView path);
+
+// What a local path (never a stream path) names, from the entry's own
+// attributes and reparse tag, never from whether an open happened to succeed.
+// A link is a reparse point that names another object (a junction or volume
+// mount point, a symbolic link to a directory or a file) or that no filter
+// opens as data (an AppExecLink): the host must never recurse or copy
+// through one. A cloud or deduplicated file is a reparse point too, but its
+// filter serves its data: it is a file.
+enum class LocalKind { Missing, Directory, File, DirectoryLink, FileLink };
+struct LocalEntry {
+    LocalKind Kind = LocalKind::Missing;
+    DWORD Attributes = INVALID_FILE_ATTRIBUTES;
+    DWORD ReparseTag = 0;
+};
+LocalEntry InspectLocal(const WString& localPath);
+
+// Whether a directory entry with these attributes and this reparse tag (the
+// search's dwReserved0) is a link in the sense above.
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 
 // True for files and existing streams; false for directories and drive roots.
 bool FileExistsLong(const WString& path);

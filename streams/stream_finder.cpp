@@ -131,13 +131,13 @@ bool Walk(TFindStreamData& d)
     }
 }
 
-bool OpenAndWalk(const WString& FileName, TFindStreamData& Data)
+bool OpenAndWalk(const WString& FileName, TFindStreamData& Data, DWORD extraFlags = 0)
 {
     TInternalFindStreamData& in = Data.Internal;
     // Backup semantics open directories too and, with the backup privilege
     // enabled, let the read pass the entry's security.
     in.FileHandle.Reset(CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | extraFlags, nullptr));
     if (!in.FileHandle)
         return false;
     bool found = false;
@@ -159,22 +159,22 @@ bool OpenAndWalk(const WString& FileName, TFindStreamData& Data)
 
 }  // namespace
 
-bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data)
+bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data, bool LinkItself)
 {
     TInternalFindStreamData& in = Data.Internal;
     in.Context.Reset();
     in.StreamIds = StreamIds;
     in.BodyKind.reset();
-    return OpenAndWalk(FileName, Data);
+    return OpenAndWalk(FileName, Data, LinkItself ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
 }
 
-bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data)
+bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data, bool LinkItself)
 {
     TInternalFindStreamData& in = Data.Internal;
     in.Context.Reset();
     in.BodyKind = Kind;
     in.BodyLeft = 0;
-    return OpenAndWalk(FileName, Data);
+    return OpenAndWalk(FileName, Data, LinkItself ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
 }
 
 bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Done)

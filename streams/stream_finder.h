@@ -42,7 +42,9 @@ struct TFindStreamData {
 // Opens FileName with backup semantics and moves to the first stream that
 // passes the filter (the empty set passes every stream). False with the last
 // error ERROR_FILE_NOT_FOUND when none passes; the cursor is then closed.
-bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data);
+// With LinkItself a reparse point is opened as itself (its own streams, the
+// reparse data among them), never as its target.
+bool StreamFindFirst(const WString& FileName, TStreamIds StreamIds, TFindStreamData& Data, bool LinkItself = false);
 // The next stream that passes; false with ERROR_NO_MORE_FILES at the end (the
 // cursor stays open), ERROR_INVALID_HANDLE on a closed cursor.
 bool StreamFindNext(TFindStreamData& Data);
@@ -51,7 +53,7 @@ bool StreamFindNext(TFindStreamData& Data);
 // also stands for the identifiers without a kind, as the listing shows them
 // all as "::"). The public fields describe that stream. False with the last
 // error ERROR_FILE_NOT_FOUND when there is none; the cursor is closed then.
-bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data);
+bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data, bool LinkItself = false);
 // Reads the next piece of the body the cursor stands in, never past its end:
 // done is 0 once it is all read.
 bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Done);

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "fileops/delete_create_exports.h"
+#include "fileops/execute.h"
 #include "host_fixture.h"
 #include "listing/listing.h"
 #include "transfer/rename.h"
@@ -94,11 +95,12 @@ protected:
         Arrange();
     }
 
-    // Another program holds a file open without sharing it.
-    void Hold(const char16_t* path)
+    // Another program holds a file open, sharing it as it chose (by default
+    // not at all).
+    void Hold(const char16_t* path, DWORD share = 0)
     {
-        HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+        HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << U8(path);
         held_.push_back(h);
     }
@@ -360,6 +362,35 @@ TEST_F(HostSequencesTest, CopyAndMoveOfAFilesFolderToALocalFolder)
     }
 }
 
+TEST_F(HostSequencesTest, MoveOfAFileWhoseStreamsCannotBeReadKeepsTheFile)
+{
+    // The listing is the host's only view of what a move must copy: one that
+    // looks empty or ends early makes it remove the file after copying less.
+    struct Row {
+        const char* what;
+        std::function<void()> arrange;
+    };
+    const Row rows[] = {
+        {"another program holds it shared for deletion only", [&] { Hold(u"C:\\d\\f.txt", FILE_SHARE_DELETE); }},
+        {"the second header read fails", [] { winsim::FailCall("BackupRead", ERROR_CRC, 2); }},
+        {"a name read fails", [] { winsim::FailCall("BackupRead", ERROR_CRC, 4); }},
+        {"the seek over the data stream fails", [] { winsim::FailCall("BackupSeek", ERROR_CRC, 2); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Renew();
+        row.arrange();
+        std::map<std::u16string, std::u16string> copiedTo;
+        Played p = CopyFileFolderOut(true, copiedTo);
+        Release();
+        EXPECT_FALSE(p.removedSource) << "the host removed a file whose folder it could not read whole ("
+                                      << copiedTo.size() << " entries copied)";
+        EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kFileData);
+        EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt:s"), kStreamData);
+        EXPECT_EQ(p.prompts, 1) << "the host reports the folder it could not read";
+    }
+}
+
 TEST_F(HostSequencesTest, EditOfAStreamComesBackOrStaysInTheTemporaryCopy)
 {
     struct Row {
@@ -493,6 +524,170 @@ TEST_F(HostSequencesTest, DeleteOfAFilesFolderAsksNothingForItsSpecialEntries)
     EXPECT_EQ(FsRemoveDirW(folder.data()), -1);
     EXPECT_EQ(p.prompts, 0) << "the host asked Retry/Skip for entries that go with their file";
     EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt"));
+}
+
+// The host's recursion over a plugin folder: it enters every entry whose
+// directory bit is set, whatever else its attributes say, and acts on every
+// other entry as a file.
+struct Recursion {
+    int prompts = 0;
+    std::vector<std::u16string> copied;  // local targets answered FS_FILE_OK
+};
+
+std::vector<std::pair<std::u16string, DWORD>> ListWithAttributes(const std::u16string& folder)
+{
+    std::vector<std::pair<std::u16string, DWORD>> entries;
+    std::u16string p = folder;
+    WIN32_FIND_DATAW data{};
+    HANDLE h = FsFindFirstW(p.data(), &data);
+    if (h == INVALID_HANDLE_VALUE)
+        return entries;
+    do {
+        std::u16string name = data.cFileName;
+        if (name != u"." && name != u"..")
+            entries.emplace_back(name, data.dwFileAttributes);
+    } while (FsFindNextW(h, &data));
+    FsFindClose(h);
+    return entries;
+}
+
+// F8: every entry deleted, deepest first, every folder removed, the folder last.
+void HostDelete(const std::u16string& folder, Recursion& r)
+{
+    for (const auto& [name, attributes] : ListWithAttributes(folder)) {
+        std::u16string path = folder + u"\\" + name;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            HostDelete(path, r);
+        else if (!FsDeleteFileW(path.data()))
+            ++r.prompts;
+    }
+    std::u16string f = folder;
+    if (!FsRemoveDirW(f.data()))
+        ++r.prompts;
+}
+
+// F5 / F6 to a local folder: a local folder per plugin folder, every entry
+// copied; after a move, a folder all of whose entries answered FS_FILE_OK is
+// removed. True when everything below answered FS_FILE_OK.
+bool HostCopy(const std::u16string& folder, const std::u16string& local, bool move, Recursion& r)
+{
+    CreateDirectoryW(local.c_str(), nullptr);
+    bool allOk = true;
+    for (const auto& [name, attributes] : ListWithAttributes(folder)) {
+        std::u16string path = folder + u"\\" + name;
+        std::u16string target = local + u"\\" + name;
+        std::replace(target.begin() + 2, target.end(), u':', u'_');
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            allOk = HostCopy(path, target, move, r) && allOk;
+            continue;
+        }
+        std::vector<WCHAR> buffer(1024, 0);
+        std::copy(target.begin(), target.end(), buffer.begin());
+        int result = FsGetFileW(path.data(), buffer.data(), move ? FS_COPYFLAGS_MOVE : 0, nullptr);
+        if (result == FS_FILE_OK) {
+            r.copied.emplace_back(buffer.data());
+        } else {
+            ++r.prompts;
+            allOk = false;
+        }
+    }
+    if (move && allOk) {
+        std::u16string f = folder;
+        if (!FsRemoveDirW(f.data())) {
+            ++r.prompts;
+            return false;
+        }
+    }
+    return allOk;
+}
+
+TEST_F(HostSequencesTest, NoKeystrokeGoesThroughALink)
+{
+    // C:\tree holds a file, a junction, a directory symbolic link and a file
+    // symbolic link, each leading to D:, where the user's data lives.
+    auto arrange = [] {
+        winsim::AddFile(u"C:\\tree\\own.txt", "own");
+        winsim::AddFile(u"D:\\target\\keep.txt", "keep");
+        winsim::AddJunction(u"C:\\tree\\junction", u"D:\\target");
+        winsim::AddFile(u"D:\\target2\\keep2.txt", "keep2");
+        winsim::AddDirectorySymlink(u"C:\\tree\\dirlink", u"D:\\target2");
+        winsim::AddFile(u"D:\\t.txt", "the target's data");
+        winsim::AddStream(u"D:\\t.txt", u"s", "the target's stream");
+        winsim::AddFileSymlink(u"C:\\tree\\filelink", u"D:\\t.txt");
+    };
+    auto targetsKept = [] {
+        EXPECT_EQ(winsim::Contents(u"D:\\target\\keep.txt"), "keep");
+        EXPECT_EQ(winsim::Contents(u"D:\\target2\\keep2.txt"), "keep2");
+        EXPECT_EQ(winsim::Contents(u"D:\\t.txt"), "the target's data");
+        EXPECT_EQ(winsim::Contents(u"D:\\t.txt:s"), "the target's stream");
+    };
+    const struct {
+        const char* key;
+        std::function<void(Recursion&)> play;
+        std::function<void(const Recursion&)> check;
+    } rows[] = {
+        {"F8 of the tree", [](Recursion& r) { HostDelete(u"\\C:\\tree", r); },
+         [](const Recursion& r) {
+             EXPECT_EQ(r.prompts, 0) << "every link goes as a link";
+             EXPECT_FALSE(winsim::Exists(u"C:\\tree"));
+         }},
+        {"F5 of the tree", [](Recursion& r) { HostCopy(u"\\C:\\tree", u"D:\\out\\tree", false, r); },
+         [](const Recursion& r) {
+             EXPECT_EQ(r.prompts, 2) << "the two directory links cannot be copied";
+             EXPECT_FALSE(winsim::Exists(u"D:\\out\\tree\\junction\\keep.txt"));
+             EXPECT_EQ(winsim::Contents(u"D:\\out\\tree\\own.txt\\own.txt"), "own");
+         }},
+        {"F6 of the tree", [](Recursion& r) { HostCopy(u"\\C:\\tree", u"D:\\out\\tree", true, r); },
+         [](const Recursion& r) {
+             EXPECT_EQ(r.prompts, 2);
+             EXPECT_TRUE(winsim::Exists(u"C:\\tree\\junction")) << "a move keeps the link it could not copy";
+             EXPECT_TRUE(winsim::Exists(u"C:\\tree")) << "and the folder that holds it";
+         }},
+        {"F8 of the junction alone",
+         [](Recursion& r) {
+             std::u16string link = u"\\C:\\tree\\junction";
+             r.prompts += !FsDeleteFileW(link.data());
+         },
+         [](const Recursion& r) {
+             EXPECT_EQ(r.prompts, 0);
+             EXPECT_FALSE(winsim::Exists(u"C:\\tree\\junction")) << "the link itself is removed";
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        Renew();
+        arrange();
+        Recursion r;
+        row.play(r);
+        row.check(r);
+        targetsKept();
+    }
+
+    // Enter on a link to a directory takes the user to its target.
+    Renew();
+    arrange();
+    for (const char16_t* link : {u"\\C:\\tree\\junction", u"\\C:\\tree\\dirlink"}) {
+        std::vector<WCHAR> remote(MAX_PATH, 0);
+        std::u16string l = link;
+        std::copy(l.begin(), l.end(), remote.begin());
+        std::u16string verb = u"open";
+        EXPECT_EQ(FsExecuteFileW(winsim::MainWindow(), remote.data(), verb.data()), FS_EXEC_SYMLINK) << U8(link);
+        EXPECT_EQ(std::u16string(remote.data()), l == u"\\C:\\tree\\junction" ? u"\\D:\\target" : u"\\D:\\target2");
+    }
+    // The listing shows them as files with their reparse bit, and the file
+    // link as a folder of its own streams.
+    const auto entries = ListWithAttributes(u"\\C:\\tree");
+    std::map<std::u16string, DWORD> shown(entries.begin(), entries.end());
+    EXPECT_EQ(shown[u"junction"] & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+              static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_EQ(shown[u"dirlink"] & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+              static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_TRUE(shown[u"filelink"] & FILE_ATTRIBUTE_DIRECTORY);
+    std::vector<std::u16string> own;
+    for (const auto& [name, attributes] : ListWithAttributes(u"\\C:\\tree\\filelink"))
+        own.push_back(name);
+    EXPECT_NE(std::find(own.begin(), own.end(), u"::$REPARSE_DATA"), own.end()) << "the link's own streams";
+    EXPECT_EQ(std::find(own.begin(), own.end(), u":s:$DATA"), own.end()) << "never the target's";
 }
 
 TEST_F(HostSequencesTest, MoveBetweenTwoPanelsOfThePluginKeepsTheSource)

@@ -212,18 +212,36 @@ TEST_F(ListingTest, AHugeStreamIsListedWithItsFullSize)
     EXPECT_EQ(List(u"\\C:\\big.iso\\"), (std::vector<Entry>{{u"::$DATA", 0x80, 5ull << 30}}));
 }
 
-TEST_F(ListingTest, AFileWhoseStreamsCannotBeShownIsAnEmptyFolder)
+TEST_F(ListingTest, AFileWhoseStreamsAreFilteredOutIsEmptyAndOneThatCannotBeReadFails)
 {
     winsim::AddFile(u"C:\\f", "x");
+    winsim::AddStream(u"C:\\f", u"s", "y");
     DWORD error = 0;
     PluginState().StreamFilter = Kinds({9});
     EXPECT_TRUE(List(u"\\C:\\f", &error).empty());
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_MORE_FILES));
-    // A read fault too is an empty folder, not an error of its own.
+    // The host reads ERROR_NO_MORE_FILES as "exists and is empty" (a move
+    // then removes the file): a file that cannot be read whole says why.
     PluginState().StreamFilter = TStreamIds{};
-    winsim::FailCall("BackupRead", ERROR_CRC);
-    EXPECT_TRUE(List(u"\\C:\\f", &error).empty());
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    const struct {
+        const char* function;
+        DWORD error;
+        int nth;
+        DWORD expected;
+    } cases[] = {
+        {"CreateFileW", ERROR_SHARING_VIOLATION, 1, ERROR_SHARING_VIOLATION},
+        {"CreateFileW", ERROR_ACCESS_DENIED, 1, ERROR_ACCESS_DENIED},
+        {"BackupRead", ERROR_CRC, 1, ERROR_READ_FAULT},
+        {"BackupRead", ERROR_CRC, 3, ERROR_READ_FAULT},  // after the first stream
+        {"BackupSeek", ERROR_CRC, 3, ERROR_READ_FAULT},  // over the last body
+    };
+    for (const auto& c : cases) {
+        winsim::FailCall(c.function, c.error, c.nth);
+        std::vector<Entry> entries = List(u"\\C:\\f", &error);
+        EXPECT_TRUE(entries.empty()) << c.function << " #" << c.nth << ": " << entries.size() << " entries delivered";
+        EXPECT_EQ(error, c.expected) << c.function << " #" << c.nth;
+    }
+    EXPECT_EQ(List(u"\\C:\\f").size(), 3u) << "every fault was spent";
 }
 
 // Streams first, then the directory's entries, each exactly once, whatever
@@ -387,7 +405,8 @@ TEST_F(ListingTest, HandlesClosedTwiceNeverOpenedOrNeverClosedDoNoHarm)
 
     // A listing the host never closes keeps its search open, also across an
     // unload; it is still the host's to close.
-    HANDLE kept = FsFindFirstW(const_cast<WCHAR*>(u"\\C:\\f"), &f);
+    winsim::AddFile(u"C:\\d\\g", "y");
+    HANDLE kept = FsFindFirstW(const_cast<WCHAR*>(u"\\C:\\d"), &f);
     ASSERT_NE(kept, INVALID_HANDLE_VALUE);
     OnProcessDetach();
     OnProcessAttach(winsim::PluginModule());

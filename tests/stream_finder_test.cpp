@@ -51,12 +51,13 @@ Seen Current(const TFindStreamData& d)
 }
 
 // Every stream that passes, then the error that ended the walk.
-std::vector<Seen> Enumerate(const std::u16string& path, TStreamIds filter, DWORD* endError = nullptr)
+std::vector<Seen> Enumerate(const std::u16string& path, TStreamIds filter, DWORD* endError = nullptr,
+                            bool linkItself = false)
 {
     std::vector<Seen> seen;
     TFindStreamData d{};
     SetLastError(0xdeadbeef);
-    if (!StreamFindFirst(path, filter, d)) {
+    if (!StreamFindFirst(path, filter, d, linkItself)) {
         if (endError)
             *endError = GetLastError();
         return seen;
@@ -146,17 +147,32 @@ TEST_F(StreamFinderTest, KeepsOnlyTheKindsOfTheFilter)
     }
 }
 
-TEST_F(StreamFinderTest, ADirectoryYieldsItsOwnStreams)
+TEST_F(StreamFinderTest, ALinkYieldsItsOwnStreamsOnlyWhenAskedForItself)
 {
     winsim::AddDirectory(u"C:\\target");
     winsim::AddJunction(u"C:\\dir", u"C:\\target");
     winsim::AddStream(u"C:\\dir", u"tag", "xyz");
     winsim::SetObjectId(u"C:\\dir");
-    std::vector<int> ids;
-    for (const auto& s : Enumerate(u"\\\\?\\C:\\dir", TStreamIds{}))
-        ids.push_back(s.id);
-    // No unnamed data stream: a directory has none.
-    EXPECT_EQ(ids, (std::vector<int>{3, 4, 7, 8}));
+    winsim::AddFile(u"C:\\t.txt", "data");
+    winsim::AddFileSymlink(u"C:\\link.txt", u"C:\\t.txt");
+    const struct {
+        const char16_t* path;
+        bool linkItself;
+        std::vector<int> ids;
+    } cases[] = {
+        // No unnamed data stream: a directory has none.
+        {u"\\\\?\\C:\\dir", true, {3, 4, 7, 8}},
+        // Opened as Windows opens it, a link is its target.
+        {u"\\\\?\\C:\\dir", false, {3}},
+        {u"\\\\?\\C:\\link.txt", true, {3, 1, 8}},
+        {u"\\\\?\\C:\\link.txt", false, {3, 1}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> ids;
+        for (const auto& s : Enumerate(c.path, TStreamIds{}, nullptr, c.linkItself))
+            ids.push_back(s.id);
+        EXPECT_EQ(ids, c.ids) << U8(c.path) << (c.linkItself ? " as the link itself" : " followed");
+    }
 }
 
 TEST_F(StreamFinderTest, TheSecurityStreamNeedsNoPrivilege)

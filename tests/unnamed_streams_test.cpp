@@ -23,8 +23,9 @@ protected:
         winsim::SetObjectId(u"C:\\d\\f.txt");
         winsim::AddBackupStream(u"C:\\d\\f.txt", {BACKUP_SPARSE_BLOCK, 0, u"", 3 * BackupCopyPieceSize + 17});
         winsim::AddBackupStream(u"C:\\d\\f.txt", {12, 0, u"", 33});  // an identifier without a kind: "::"
-        winsim::AddDirectory(u"C:\\target");
-        winsim::AddJunction(u"C:\\d\\link", u"C:\\target");
+        // A symbolic link's own streams are its folder's entries, its reparse
+        // data among them (a target name of 9 characters).
+        winsim::AddFileSymlink(u"C:\\d\\link", u"C:\\tg.txt");
         winsim::AddDirectory(u"D:\\out");
         ASSERT_EQ(InitPlugin(), 0);
     }

@@ -196,6 +196,58 @@ TEST_F(WinsimTest, JunctionsLeadToTheirTarget)
     EXPECT_EQ(winsim::Contents(u"C:\\dir\\link\\inside.txt").value_or("?"), "x");
 }
 
+// Without FILE_FLAG_OPEN_REPARSE_POINT an open reaches a link's target (a
+// reparse tag that no filter handles cannot be opened at all); with it, the
+// link itself. A search reports the tag in dwReserved0, and the final path of
+// what an open reached is the target's.
+TEST_F(WinsimTest, OpensFollowLinksUnlessTheLinkItselfIsAskedFor)
+{
+    winsim::AddVolume(u'D');
+    winsim::AddFile(u"D:\\target\\inside.txt", "x");
+    winsim::AddJunction(u"C:\\dir\\junction", u"D:\\target");
+    winsim::AddDirectorySymlink(u"C:\\dir\\dirlink", u"D:\\target");
+    winsim::AddFileSymlink(u"C:\\dir\\filelink", u"D:\\target\\inside.txt");
+    winsim::AddReparseFile(u"C:\\dir\\app.exe", IO_REPARSE_TAG_APPEXECLINK);
+    const struct {
+        const char16_t* path;
+        DWORD flags;
+        DWORD tag;           // dwReserved0 of a search for the path itself
+        const char16_t* reached;  // GetFinalPathNameByHandleW; null: the open fails
+        DWORD error;
+    } cases[] = {
+        {u"C:\\dir\\junction", FILE_FLAG_BACKUP_SEMANTICS, IO_REPARSE_TAG_MOUNT_POINT, u"\\\\?\\D:\\target", 0},
+        {u"C:\\dir\\junction", FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT,
+         u"\\\\?\\C:\\dir\\junction", 0},
+        {u"C:\\dir\\dirlink", FILE_FLAG_BACKUP_SEMANTICS, IO_REPARSE_TAG_SYMLINK, u"\\\\?\\D:\\target", 0},
+        {u"C:\\dir\\filelink", 0, IO_REPARSE_TAG_SYMLINK, u"\\\\?\\D:\\target\\inside.txt", 0},
+        {u"C:\\dir\\filelink", FILE_FLAG_OPEN_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, u"\\\\?\\C:\\dir\\filelink", 0},
+        {u"C:\\dir\\app.exe", 0, IO_REPARSE_TAG_APPEXECLINK, nullptr, ERROR_CANT_ACCESS_FILE},
+        {u"C:\\dir\\app.exe", FILE_FLAG_OPEN_REPARSE_POINT, IO_REPARSE_TAG_APPEXECLINK, u"\\\\?\\C:\\dir\\app.exe", 0},
+        {u"C:\\", FILE_FLAG_BACKUP_SEMANTICS, 0, u"\\\\?\\C:\\", 0},
+    };
+    for (const auto& c : cases) {
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(c.path, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            EXPECT_EQ(found.dwReserved0, c.tag) << U8(c.path);
+            FindClose(search);
+        }
+        SetLastError(0xdeadbeef);
+        HANDLE h = CreateFileW(c.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, c.flags, nullptr);
+        if (!c.reached) {
+            EXPECT_EQ(h, INVALID_HANDLE_VALUE) << U8(c.path);
+            EXPECT_EQ(GetLastError(), c.error) << U8(c.path);
+            continue;
+        }
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << U8(c.path) << ": error " << GetLastError();
+        WCHAR reached[MAX_PATH] = {};
+        DWORD n = GetFinalPathNameByHandleW(h, reached, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        EXPECT_EQ(std::u16string(reached, n), c.reached) << U8(c.path) << " flags 0x" << std::hex << c.flags;
+        CloseHandle(h);
+    }
+}
+
 TEST_F(WinsimTest, FaultsHitTheNthCallAndAreLogged)
 {
     winsim::FailCall("GetFileAttributesW", ERROR_NOT_READY, 2);

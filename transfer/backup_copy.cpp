@@ -50,8 +50,10 @@ TCopyOutcome CopyBody(TFindStreamData& stream, HANDLE target, const WCHAR* progr
 TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WString& targetPath,
                               const WCHAR* progressSourceName, const WCHAR* progressTargetName)
 {
+    // A link's folder lists the link's own streams: they are what is copied.
     TFindStreamData stream;
-    if (!StreamOpenBody(ToLongPath(filePath), kind, stream))
+    const bool linkItself = InspectLocal(filePath).Kind == LocalKind::FileLink;
+    if (!StreamOpenBody(ToLongPath(filePath), kind, stream, linkItself))
         return coSourceOpenFailed;
 
     CopyTarget target = CreateCopyTarget(targetPath);

@@ -78,9 +78,21 @@ std::optional<SpecialStream> SpecialStreamOf(const WString& streamPath)
     return SpecialStream{streamPath.substr(0, at), *kind};
 }
 
+// An entry of a directory that is neither a stream nor "::$DATA" reaches
+// FsGetFileW only when the listing showed it as a file: a link to a
+// directory. Copying through it would copy (and a move delete) its target.
+bool NamesDirectoryLink(const WString& remote, const ResolvedStreamPath& source)
+{
+    if (source.IsStream || EqualsAsciiNoCase(EntryName(remote), TEXT("::$DATA")))
+        return false;
+    return InspectLocal(source.Path).Kind == LocalKind::DirectoryLink;
+}
+
 int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 {
     const WString remote = remoteName;
+    if (NamesDirectoryLink(remote, ResolveStreamPath(remote)))
+        return FS_FILE_NOTSUPPORTED;
     const WString target = DeriveLocalTarget(remote, localName);
     CopyTruncated(WStringView(target), localName, kLocalNameCapacity);
 

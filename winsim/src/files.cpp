@@ -101,6 +101,19 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
         existed = false;
     } else if (node->denyAccess && !pastAcl) {
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    } else if (node->reparseTag != 0 && node->reparseTarget.empty() &&
+               !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        // A reparse point that no filter handles cannot be opened as data.
+        return Fail(ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
+    } else if (node->directory && !node->reparseTarget.empty() &&
+               !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        // A junction or directory symbolic link opens its target.
+        std::shared_ptr<Node> target = FollowLink(node);
+        if (!target)
+            return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (target->denyAccess && !pastAcl)
+            return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        node = target;
     } else if (!node->directory && node->reparseTag == IO_REPARSE_TAG_SYMLINK &&
                !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
         // A symbolic link to a file is followed unless the link itself is asked for.
@@ -225,6 +238,35 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
     f->node->written = Now();
     *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
     return TRUE;
+}
+
+// The path of what a handle reached, after every link: "\\?\C:\dir\file".
+// Only the form the plugin asks for (normalized, with a drive letter).
+extern "C" DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
+                                                  DWORD dwFlags)
+{
+    WINSIM_ENTER("GetFinalPathNameByHandleW", {}, 0);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, 0);
+    if (dwFlags != (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS))
+        return Fail(ERROR_INVALID_PARAMETER, 0);
+    const Node* top = f->node.get();
+    while (top->parent)
+        top = top->parent;
+    WCHAR letter = 0;
+    for (const auto& [l, volume] : TheWorld().volumes)
+        if (volume.root.get() == top)
+            letter = l;
+    if (letter == 0)  // deleted while open
+        return Fail(ERROR_FILE_NOT_FOUND, 0);
+    // Node::Path gives "C:\" for the root and no trailing backslash otherwise.
+    std::u16string path = u"\\\\?\\" + f->node->Path(letter);
+    if (cchFilePath <= path.size())
+        return static_cast<DWORD>(path.size() + 1);  // the size needed, with the null
+    std::copy(path.begin(), path.end(), lpszFilePath);
+    lpszFilePath[path.size()] = 0;
+    return static_cast<DWORD>(path.size());
 }
 
 extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)

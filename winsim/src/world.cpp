@@ -253,6 +253,22 @@ void AddJunction(std::u16string_view path, std::u16string_view target)
     node->reparseTarget = std::u16string(target);
 }
 
+void AddDirectorySymlink(std::u16string_view path, std::u16string_view target)
+{
+    AddJunction(path, target);
+    WorldLock lock(WorldMutex());
+    MustFind(path)->reparseTag = IO_REPARSE_TAG_SYMLINK;
+}
+
+void AddReparseFile(std::u16string_view path, DWORD tag, std::string_view contents)
+{
+    WorldLock lock(WorldMutex());
+    auto node = MakeFile(path);
+    node->data->data.Assign(contents);
+    node->attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    node->reparseTag = tag;
+}
+
 void AddFileSymlink(std::u16string_view path, std::u16string_view target)
 {
     WorldLock lock(WorldMutex());

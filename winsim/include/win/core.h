@@ -57,6 +57,13 @@
 
 #define IO_REPARSE_TAG_MOUNT_POINT 0xA0000003u
 #define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
+#define IO_REPARSE_TAG_APPEXECLINK 0x8000001Bu
+#define IO_REPARSE_TAG_CLOUD 0x9000001Au
+#define IO_REPARSE_TAG_LX_SYMLINK 0xA000001Du
+
+#define FILE_NAME_NORMALIZED 0x0u
+#define FILE_NAME_OPENED 0x8u
+#define VOLUME_NAME_DOS 0x0u
 
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -99,6 +106,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, void* lpOverlapped);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath, DWORD dwFlags);
 BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize);
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);

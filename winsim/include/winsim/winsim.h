@@ -39,6 +39,8 @@ void AddPatternFile(std::u16string_view path, std::uint64_t size, std::uint32_t 
 // A junction (mount point) at path, a new directory entry that leads to the
 // existing directory target. Walks through it reach the target's entries.
 void AddJunction(std::u16string_view path, std::u16string_view target);
+// A symbolic link to a directory: a junction with the tag of a symbolic link.
+void AddDirectorySymlink(std::u16string_view path, std::u16string_view target);
 // A named data stream on an existing file or directory; name without colons.
 void AddStream(std::u16string_view path, std::u16string_view streamName, std::string_view contents);
 // The byte at an offset of a pattern file made with the given seed.
@@ -62,6 +64,11 @@ void SetShortName(std::u16string_view path, std::u16string_view shortName);
 // A symbolic link to a file at path (a new entry with a reparse point of tag
 // IO_REPARSE_TAG_SYMLINK). Opening it reaches the target; the target need not exist.
 void AddFileSymlink(std::u16string_view path, std::u16string_view target);
+// A file carrying a reparse point of a tag that no filter of the system
+// handles (an AppExecLink, a WSL link, a deduplicated file without the
+// feature): opening it fails with ERROR_CANT_ACCESS_FILE unless the reparse
+// point itself is asked for (FILE_FLAG_OPEN_REPARSE_POINT).
+void AddReparseFile(std::u16string_view path, DWORD tag, std::string_view contents = {});
 
 // The three times of an existing entry.
 struct EntryTimes {
