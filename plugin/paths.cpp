@@ -198,3 +198,40 @@ LocalEntry InspectLocal(const WString& localPath)
         entry.Kind = link ? LocalKind::FileLink : LocalKind::File;
     return entry;
 }
+
+bool IsReservedDeviceName(WStringView name)
+{
+    WStringView base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    static constexpr const char* kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    auto equals = [&](const char* device) {
+        std::size_t i = 0;
+        for (; device[i] != 0; ++i)
+            if (i >= base.size() || AsciiUpper(base[i]) != static_cast<WCHAR>(device[i]))
+                return false;
+        return i == base.size();
+    };
+    for (const char* device : kDevices)
+        if (equals(device))
+            return true;
+    if (base.size() == 4 && base[3] >= '1' && base[3] <= '9') {
+        const WString prefix = {AsciiUpper(base[0]), AsciiUpper(base[1]), AsciiUpper(base[2])};
+        return prefix == TEXT("COM") || prefix == TEXT("LPT");
+    }
+    return false;
+}
+
+WString SafeFileName(WStringView name)
+{
+    WString safe(name);
+    static constexpr WStringView kRefused = TEXT("\"*/:<>?\\|");
+    for (WCHAR& c : safe)
+        if (c < 32 || kRefused.find(c) != WStringView::npos)
+            c = '_';
+    for (std::size_t i = safe.size(); i > 0 && (safe[i - 1] == '.' || safe[i - 1] == ' '); --i)
+        safe[i - 1] = '_';
+    if (IsReservedDeviceName(safe))
+        safe.insert(safe.begin(), '_');
+    return safe;
+}

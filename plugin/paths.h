@@ -77,6 +77,17 @@ LocalEntry InspectLocal(const WString& localPath);
 // search's dwReserved0) is a link in the sense above.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 
+// A reserved device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any
+// letter case), alone or with an extension ("nul.txt"): Win32 opens the
+// device, not a file, for such a name in any folder.
+bool IsReservedDeviceName(WStringView name);
+
+// A name Win32's own rules accept for a new file, made from any text: every
+// character a file name may not hold (control characters and
+// " * / : < > ? \ |) becomes "_", trailing dots and spaces (which Win32 drops)
+// become "_", and a reserved device name gets a "_" in front. Empty stays empty.
+WString SafeFileName(WStringView name);
+
 // True for files and existing streams; false for directories and drive roots.
 bool FileExistsLong(const WString& path);
 // True for directories and drive roots.

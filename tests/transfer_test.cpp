@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(DeriveLocalTarget, NamesTheLocalFileAfterTheStream)
+TEST(DeriveLocalTarget, NamesTheLocalFileAfterTheEntryWithANameWindowsCanHold)
 {
     struct Row {
         const char16_t* remote;
@@ -22,8 +22,25 @@ TEST(DeriveLocalTarget, NamesTheLocalFileAfterTheStream)
         {u"\\C:\\dir\\file.txt\\::$DATA", u"D:\\out\\anything", u"D:\\out\\file.txt"},
         {u"\\C:\\dir\\file.txt\\::$EA_DATA", u"D:\\out\\anything", u"D:\\out\\anything"},
         {u"\\C:\\dir\\file.txt\\::", u"D:\\out\\anything", u"D:\\out\\anything"},
-        // The folder part of LocalName stops at a colon as at a backslash.
-        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\x:y", u"D:\\out\\x:name"},
+        // Hosts that keep the colons, write "_" or "%3A": the name comes from
+        // the entry, and the copy never lands in a stream ("x:y" would be a
+        // stream of the file x).
+        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\x:y", u"D:\\out\\name"},
+        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\:name:$DATA", u"D:\\out\\name"},
+        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\_name_$DATA", u"D:\\out\\name"},
+        {u"\\C:\\dir\\file.txt\\::$DATA", u"D:\\out\\%3A%3A$DATA", u"D:\\out\\file.txt"},
+        {u"\\C:\\dir\\file.txt\\::$EA_DATA", u"D:\\out\\::$EA_DATA", u"D:\\out\\__$EA_DATA"},
+        {u"\\C:\\dir\\file.txt\\::$EA_DATA", u"D:\\out\\%3A%3A$EA_DATA", u"D:\\out\\%3A%3A$EA_DATA"},
+        // Stream names may hold what file names may not.
+        {u"\\C:\\f\\:a*b?c|d<e>f\"g:$DATA", u"D:\\out\\p", u"D:\\out\\a_b_c_d_e_f_g"},
+        {u"\\C:\\f\\:tab\tbell\a:$DATA", u"D:\\out\\p", u"D:\\out\\tab_bell_"},
+        {u"\\C:\\f\\:CON:$DATA", u"D:\\out\\p", u"D:\\out\\_CON"},
+        {u"\\C:\\f\\:nul.txt:$DATA", u"D:\\out\\p", u"D:\\out\\_nul.txt"},
+        {u"\\C:\\f\\:Com7:$DATA", u"D:\\out\\p", u"D:\\out\\_Com7"},
+        {u"\\C:\\f\\:COM0:$DATA", u"D:\\out\\p", u"D:\\out\\COM0"},
+        {u"\\C:\\f\\:CONSOLE:$DATA", u"D:\\out\\p", u"D:\\out\\CONSOLE"},
+        {u"\\C:\\f\\:x.:$DATA", u"D:\\out\\p", u"D:\\out\\x_"},
+        {u"\\C:\\f\\:x. .:$DATA", u"D:\\out\\p", u"D:\\out\\x___"},
         // "::$DATA" only in exactly that case names the file.
         {u"\\C:\\dir\\file.txt\\::$data", u"D:\\out\\anything", u"D:\\out\\anything"},
         // ":name" (how a name too long for the record is listed) is the same
@@ -32,11 +49,11 @@ TEST(DeriveLocalTarget, NamesTheLocalFileAfterTheStream)
         {u"\\C:\\dir", u"D:\\out\\anything", u"D:\\out\\anything"},
         {u"\\", u"D:\\out\\anything", u"D:\\out\\anything"},
         {u"", u"", u""},
-        {u"\\C:\\a:b:c:d", u"x", u""},
+        {u"\\C:\\a:b:c:d", u"x", u"x"},
         {u"\\C:\\f\\:n:$DATA", u"plain", u"n"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(U8(DeriveLocalTarget(row.remote, row.local)), U8(row.target)) << U8(row.remote);
+        EXPECT_EQ(U8(DeriveLocalTarget(row.remote, row.local)), U8(row.target)) << U8(row.remote) << " <- " << U8(row.local);
 }
 
 class TransferTest : public PluginTest {

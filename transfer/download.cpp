@@ -95,6 +95,10 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
         return FS_FILE_NOTSUPPORTED;
     const WString target = DeriveLocalTarget(remote, localName);
     CopyTruncated(WStringView(target), localName, kLocalNameCapacity);
+    // A folder the host proposed with a colon in it would make the copy a
+    // stream of some file there.
+    if (IsStreamPath(target))
+        return FS_FILE_WRITEERROR;
 
     if (FileExistsLong(target) && !(copyFlags & FS_COPYFLAGS_OVERWRITE))
         return FS_FILE_EXISTS;
@@ -127,16 +131,28 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 
 WString DeriveLocalTarget(const WString& remoteName, const WString& localName)
 {
+    // The host's folder stays; only the name is the plugin's to choose. Hosts
+    // propose names for "::$DATA" and ":name:$DATA" in their own ways (the
+    // colons kept, "_", "%3A"): the name comes from the entry instead.
+    const std::size_t slash = localName.rfind('\\');
+    const WString folder = slash == WString::npos ? WString() : localName.substr(0, slash + 1);
+    WString name = localName.substr(folder.size());
     ResolvedStreamPath r = ResolveStreamPath(remoteName);
     if (r.IsStream) {
-        // "::$EA_DATA", "::" and the other kinds have no name of their own.
-        if (NamesUnnamedStream(r.Path))
-            return localName;
-        return DirectoryPart(localName) + StreamName(r.Path);
+        // "::$EA_DATA", "::" and the other kinds have no name of their own:
+        // the host's proposal stays.
+        if (!NamesUnnamedStream(r.Path)) {
+            WString stream = StreamName(r.Path);
+            if (!stream.empty())
+                name = stream;
+        }
+    } else if (EntryName(remoteName) == TEXT("::$DATA")) {
+        name = NamePart(r.Path);
     }
-    if (remoteName.find(TEXT("::$DATA")) != WString::npos)
-        return DirectoryPart(localName) + NamePart(r.Path);
-    return localName;
+    // A stream name may hold what a file name may not, and a proposal may
+    // keep the entry's colons: the copy never lands in a stream of anything,
+    // nor in a name Explorer cannot open.
+    return folder + SafeFileName(name);
 }
 
 extern "C" int WINAPI FsGetFileW(WCHAR* RemoteName, WCHAR* LocalName, int CopyFlags, RemoteInfoStruct*)
