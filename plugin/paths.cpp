@@ -1,5 +1,7 @@
 #include "plugin/paths.h"
 
+#include <optional>
+
 #include "plugin/win_owner.h"
 
 namespace {
@@ -234,4 +236,27 @@ WString SafeFileName(WStringView name)
     if (IsReservedDeviceName(safe))
         safe.insert(safe.begin(), '_');
     return safe;
+}
+
+namespace {
+std::optional<BY_HANDLE_FILE_INFORMATION> Identity(const WString& path)
+{
+    UniqueFile file(CreateFileW(ToLongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.Get(), &info))
+        return std::nullopt;
+    return info;
+}
+}  // namespace
+
+bool SameFile(const WString& a, const WString& b)
+{
+    if (IsStreamPath(a) || IsStreamPath(b))
+        return false;
+    const std::optional<BY_HANDLE_FILE_INFORMATION> x = Identity(a);
+    const std::optional<BY_HANDLE_FILE_INFORMATION> y = x ? Identity(b) : std::nullopt;
+    return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
+           x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
 }

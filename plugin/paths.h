@@ -88,6 +88,10 @@ bool IsReservedDeviceName(WStringView name);
 // become "_", and a reserved device name gets a "_" in front. Empty stays empty.
 WString SafeFileName(WStringView name);
 
+// Whether two local paths (never streams) name one existing file, whatever
+// the letter case, short names or hard links: by the file's identity.
+bool SameFile(const WString& a, const WString& b);
+
 // True for files and existing streams; false for directories and drive roots.
 bool FileExistsLong(const WString& path);
 // True for directories and drive roots.

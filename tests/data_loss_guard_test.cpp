@@ -179,8 +179,9 @@ TEST_F(DataLossGuardTest, AFailedOrAbortedUploadLeavesTheLocalFile)
         {"the volume is full", [] { winsim::SetFreeSpace(u'C', 1024 * 1024); }, -1},
         {"a page of the target fails",
          [] {
+             // The new file that is to replace the earlier copy.
              winsim::AddFile(u"C:\\d\\big.bin", "an earlier copy");
-             winsim::FaultViews(u"C:\\d\\big.bin", EXCEPTION_IN_PAGE_ERROR, 700000);
+             winsim::FaultViews(u"C:\\d\\big.bin.~tnw00", EXCEPTION_IN_PAGE_ERROR, 700000);
          },
          -1},
     };

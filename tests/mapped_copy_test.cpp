@@ -129,22 +129,27 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
          0},
         {"target create", [] { winsim::SetAttributes(u"D:\\out\\src.bin", FILE_ATTRIBUTE_READONLY); },
          FS_FILE_WRITEERROR, nullptr, 11, 0},
-        {"target mapping", [] { winsim::SetFreeSpace(u'D', 1000); }, FS_FILE_WRITEERROR, nullptr, 0, 0},
-        // The existing local file that did not receive every byte is emptied:
-        // it must not look complete, and it keeps its own streams.
+        {"target mapping", [] { winsim::SetFreeSpace(u'D', 1000); }, FS_FILE_WRITEERROR, nullptr, 11, 0},
+        // The existing local file is replaced only by a complete copy: one
+        // that fails or is aborted leaves it exactly as it was.
         {"source view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 3); }, FS_FILE_READERROR,
-         nullptr, 0, 0},
+         nullptr, 11, 0},
         {"target view", [] { winsim::FailCall("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, FS_FILE_WRITEERROR,
-         nullptr, 0, 0},
+         nullptr, 11, 0},
         {"abort on the first view",
          [] { Host().answer = [](const ProgressReport& r) { return r.percent == 32 ? 1 : 0; }; },
-         FS_FILE_USERABORT, nullptr, 0, 0},
+         FS_FILE_USERABORT, nullptr, 11, 0},
         {"a removed medium under the source",
          [] { winsim::FaultViews(u"C:\\host.txt:src.bin", EXCEPTION_IN_PAGE_ERROR, 655360); }, FS_FILE_READERROR, nullptr,
-         0, 0},
+         11, 0},
+        // The new file that is to replace it.
         {"a page of the target that cannot be written",
-         [] { winsim::FaultViews(u"D:\\out\\src.bin", EXCEPTION_ACCESS_VIOLATION, 2 * 655360); },
-         FS_FILE_READERROR, nullptr, 0, 0},
+         [] { winsim::FaultViews(u"D:\\out\\src.bin.~tnw00", EXCEPTION_ACCESS_VIOLATION, 2 * 655360); },
+         FS_FILE_READERROR, nullptr, 11, 0},
+        {"the replacement refused", [] { winsim::FailCall("ReplaceFileW", ERROR_UNABLE_TO_REMOVE_REPLACED); },
+         FS_FILE_WRITEERROR, "Error writing file or stream.\r\nUnable to remove the file to be replaced", 11, 0},
+        {"the flush that makes a move's copy durable", [] { winsim::FailCall("FlushFileBuffers", ERROR_WRITE_FAULT); },
+         FS_FILE_WRITEERROR, "Error writing file or stream.\r\nThe system cannot write to the specified device", 11, 0},
         {"abort answered to the final report", [] { Host().answer = [](const ProgressReport& r) {
              static int reports = 0;
              return r.percent == 100 && ++reports == 2 ? 1 : 0;
@@ -182,8 +187,10 @@ TEST_F(MappedCopyTest, DownloadOutcomes)
             EXPECT_TRUE(target.find_first_not_of('\0', row.copiedBytes) == std::string::npos)
                 << "the rest of the target reads as zeros";
         }
-        // A failed move never deletes the stream, and the local file keeps its own.
+        // A failed move never deletes the stream, and the local file keeps its
+        // own; the new file that was to replace it never outlives the call.
         EXPECT_TRUE(winsim::Exists(u"C:\\host.txt:src.bin"));
+        EXPECT_FALSE(winsim::Exists(u"D:\\out\\src.bin.~tnw00"));
         EXPECT_EQ(winsim::Contents(u"D:\\out\\src.bin:own"), "the local file's own stream");
         std::string left;
         for (const auto& leak : winsim::Leaks())
@@ -273,20 +280,20 @@ TEST_F(MappedCopyTest, UploadOutcomes)
     }
 }
 
-// A copy onto itself cannot cut its own source: the source's mapping keeps
-// the file from being truncated.
+// A copy onto itself cannot cut its own source: the bytes go into a new file
+// beside it, which replaces it once complete.
 TEST_F(MappedCopyTest, ACopyOntoItselfLeavesTheSourceWhole)
 {
     winsim::AddPatternFile(u"C:\\self.bin", 100000, 4);
+    winsim::AddStream(u"C:\\self.bin", u"s", "its stream");
     const std::string before = winsim::ReadBytes(u"C:\\self.bin", 0, 100000);
     EXPECT_EQ(FsPutFileW(const_cast<WCHAR*>(u"C:\\self.bin"), const_cast<WCHAR*>(u"\\C:\\self.bin"),
                          FS_COPYFLAGS_OVERWRITE),
-              FS_FILE_WRITEERROR);
-    ASSERT_EQ(Host().messages.size(), 1u);
-    EXPECT_EQ(U8(Host().messages[0]),
-              "Error writing file or stream.\r\n"
-              "The requested operation cannot be performed on a file with a user-mapped section open");
+              FS_FILE_OK);
+    EXPECT_TRUE(Host().messages.empty());
     EXPECT_TRUE(winsim::ReadBytes(u"C:\\self.bin", 0, 100000) == before);
+    EXPECT_EQ(winsim::Contents(u"C:\\self.bin:s"), "its stream");
+    EXPECT_FALSE(winsim::Exists(u"C:\\self.bin.~tnw00"));
 }
 
 // 5 GiB: 8,192 views of 640 KiB, those above 4 GiB mapped with a non-zero

@@ -48,7 +48,7 @@ TCopyOutcome CopyBody(TFindStreamData& stream, HANDLE target, const WCHAR* progr
 }  // namespace
 
 TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WString& targetPath,
-                              const WCHAR* progressSourceName, const WCHAR* progressTargetName)
+                              const WCHAR* progressSourceName, const WCHAR* progressTargetName, bool durable)
 {
     // A link's folder lists the link's own streams: they are what is copied.
     TFindStreamData stream;
@@ -64,14 +64,13 @@ TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WSt
     try {
         outcome = CopyBody(stream, target.File.Get(), progressSourceName, progressTargetName);
     } catch (...) {
-        target.File.Reset();
-        DiscardIncompleteTarget(targetPath, target.Existed);
+        DiscardIncompleteTarget(target);
         throw;
     }
-    // The target is closed before it can be removed; the backup context and
-    // the file go with the cursor.
-    target.File.Reset();
+    // The backup context and the file go with the cursor.
+    if (outcome == coOk && !CommitCopyTarget(target, durable))
+        outcome = coTargetCommitFailed;
     if (outcome != coOk)
-        DiscardIncompleteTarget(targetPath, target.Existed);
+        DiscardIncompleteTarget(target);
     return outcome;
 }

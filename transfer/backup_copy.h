@@ -17,6 +17,8 @@ constexpr DWORD BackupCopyPieceSize = 65536;
 // or has no such stream (coSourceOpenFailed), a read fails (coSourceViewFailed),
 // the target cannot be created (coTargetCreateFailed) or written
 // (coTargetViewFailed), the host aborts (coAborted). A target that did not
-// receive every byte is discarded as the mapped copy does it.
+// receive every byte is discarded as the mapped copy does it; with durable it
+// is on the disk before the copy counts as complete (coTargetCommitFailed).
 TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WString& targetPath,
-                              const WCHAR* progressSourceName, const WCHAR* progressTargetName);
+                              const WCHAR* progressSourceName, const WCHAR* progressTargetName,
+                              bool durable = false);

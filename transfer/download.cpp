@@ -27,20 +27,22 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
     switch (outcome) {
     case coSourceOpenFailed:
     case coSourceMappingFailed:
-        return {true, FS_FILE_READERROR};
+        return {Msg::ReadError, FS_FILE_READERROR};
     case coSourceSizeFailed:
     case coSourceViewFailed:
-        return {false, FS_FILE_READERROR};
+        return {std::nullopt, FS_FILE_READERROR};
     case coTargetCreateFailed:
     case coTargetMappingFailed:
     case coTargetViewFailed:
-        return {false, FS_FILE_WRITEERROR};
+        return {std::nullopt, FS_FILE_WRITEERROR};
+    case coTargetCommitFailed:
+        return {Msg::WriteError, FS_FILE_WRITEERROR};
     case coAborted:
-        return {false, FS_FILE_USERABORT};
+        return {std::nullopt, FS_FILE_USERABORT};
     case coOk:
         break;
     }
-    return {false, FS_FILE_OK};
+    return {std::nullopt, FS_FILE_OK};
 }
 
 // The stream's own name in a stream path: after the stream colon (the one
@@ -104,6 +106,8 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
         return FS_FILE_EXISTS;
     const ResolvedStreamPath source = ResolveStreamPath(remote);
 
+    // A move deletes its source: the copy must be on the disk first.
+    const bool move = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
     CopyEngine copy;
     std::optional<SpecialStream> special;
     if (source.IsStream && NamesUnnamedStream(source.Path)) {
@@ -111,13 +115,13 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
         special = SpecialStreamOf(source.Path);
         if (!special)
             return FS_FILE_READERROR;
-        copy = [&] { return BackupStreamCopy(special->File, special->Kind, target, remoteName, localName); };
+        copy = [&] { return BackupStreamCopy(special->File, special->Kind, target, remoteName, localName, move); };
     } else {
         LastErrorClearing clearing;
         clearing.beforeSourceMapping = true;
-        copy = [&, clearing] { return MappedCopy(source.Path, target, remoteName, localName, clearing); };
+        copy = [&, clearing] { return MappedCopy(source.Path, target, remoteName, localName, clearing, move); };
     }
-    if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor, Msg::ReadError))
+    if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor))
         return *failed;
 
     // The copy is complete; a stream that cannot be deleted is told, and the

@@ -5,7 +5,7 @@
 #include "transfer/system_error.h"
 
 std::optional<int> CopyForHost(const CopyEngine& copy, const WCHAR* progressSource, const WCHAR* progressTarget,
-                               bool clearLastErrorFirst, OutcomeTable answerFor, Msg failureMessage)
+                               bool clearLastErrorFirst, OutcomeTable answerFor)
 {
     if (ReportProgress(progressSource, progressTarget, 0))
         return FS_FILE_USERABORT;
@@ -15,7 +15,7 @@ std::optional<int> CopyForHost(const CopyEngine& copy, const WCHAR* progressSour
     if (outcome != coOk) {
         OutcomeAnswer answer = answerFor(outcome);
         if (answer.message)
-            ReportSystemError(failureMessage);
+            ReportSystemError(*answer.message);
         return answer.result;
     }
     if (ReportProgress(progressSource, progressTarget, 100))

@@ -17,6 +17,9 @@ struct CopyState {
     std::int64_t onePercent = 1;
     const WCHAR* progressSourceName = nullptr;
     const WCHAR* progressTargetName = nullptr;
+    // FlushViewOfFile before each target view goes: it starts the writes of
+    // its pages, which FlushFileBuffers then waits for.
+    bool flushViews = false;
 };
 
 // One view of each file at the same offset, one move between them.
@@ -32,6 +35,8 @@ TCopyOutcome CopyChunk(CopyState& s, std::int64_t n)
     if (!targetView)
         return coTargetViewFailed;
     bool moved = MoveBytesGuarded(targetView.Get(), sourceView.Get(), static_cast<std::size_t>(n));
+    if (moved && s.flushViews && !FlushViewOfFile(targetView.Get(), 0))
+        return coTargetCommitFailed;
     targetView.Reset();
     sourceView.Reset();
     if (!moved)
@@ -71,7 +76,7 @@ int PercentDone(std::int64_t copied, std::int64_t onePercent)
 }
 
 TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
-                        const WCHAR* progressTargetName, LastErrorClearing clearing)
+                        const WCHAR* progressTargetName, LastErrorClearing clearing, bool durable)
 {
     UniqueFile source(CreateFileW(ToLongPath(sourcePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -89,6 +94,7 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
     s.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow);
     s.progressSourceName = progressSourceName;
     s.progressTargetName = progressTargetName;
+    s.flushViews = durable;
 
     // From here on only the mapping keeps the source open.
     UniqueMapping sourceMapping;
@@ -107,7 +113,8 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
     if (!target.File)
         return coTargetCreateFailed;
 
-    // The target's mapping gives it the source's full length at once.
+    // The target's mapping gives it the source's full length at once. The
+    // file stays open for the flush that makes a move's copy durable.
     UniqueMapping targetMapping;
     if (s.size > 0) {
         if (clearing.beforeTargetMapping)
@@ -115,7 +122,6 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
         targetMapping.Reset(
             CreateFileMappingW(target.File.Get(), nullptr, PAGE_READWRITE, sizeHigh, sizeLow, nullptr));
     }
-    target.File.Reset();
 
     TCopyOutcome outcome = coOk;
     try {
@@ -131,14 +137,16 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
     } catch (...) {
         targetMapping.Reset();
         sourceMapping.Reset();
-        DiscardIncompleteTarget(targetPath, target.Existed);
+        DiscardIncompleteTarget(target);
         throw;
     }
     // The target's mapping first, then the source's, on every way out; only
-    // then can an incomplete target be removed.
+    // then can the target be replaced, or an incomplete one removed.
     targetMapping.Reset();
     sourceMapping.Reset();
+    if (outcome == coOk && !CommitCopyTarget(target, durable))
+        outcome = coTargetCommitFailed;
     if (outcome != coOk)
-        DiscardIncompleteTarget(targetPath, target.Existed);
+        DiscardIncompleteTarget(target);
     return outcome;
 }

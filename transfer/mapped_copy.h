@@ -22,6 +22,9 @@ enum TCopyOutcome {
     coTargetMappingFailed,
     coSourceViewFailed,
     coTargetViewFailed,
+    // Every byte was copied, but could not be made the target: written to the
+    // disk (a move's durability) or put in the existing file's place.
+    coTargetCommitFailed,
     coAborted,
 };
 
@@ -47,9 +50,11 @@ std::int64_t OnePercent(std::int64_t size);
 int PercentDone(std::int64_t copied, std::int64_t onePercent);
 
 // Copies source to target (local or stream paths, made long-path inside). The
-// target is created or truncated and given the source's length before the
-// first byte moves. A copy that fails or is aborted after the target was
-// created does not leave it looking complete (DiscardIncompleteTarget).
+// target (CreateCopyTarget: an existing file is replaced only once the copy is
+// complete) is given the source's length before the first byte moves. A copy
+// that fails or is aborted after the target was created does not leave it
+// looking complete (DiscardIncompleteTarget). With durable, every view and
+// the target file are flushed to the disk before the copy counts as complete.
 // Progress goes to the host under the two given names.
 TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
-                        const WCHAR* progressTargetName, LastErrorClearing clearing);
+                        const WCHAR* progressTargetName, LastErrorClearing clearing, bool durable = false);

@@ -27,22 +27,24 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
 {
     switch (outcome) {
     case coSourceOpenFailed:
-        return {false, FS_FILE_NOTFOUND};
+        return {std::nullopt, FS_FILE_NOTFOUND};
     case coSourceSizeFailed:
     case coSourceMappingFailed:
     case coSourceViewFailed:
-        return {false, FS_FILE_READERROR};
+        return {std::nullopt, FS_FILE_READERROR};
     case coTargetCreateFailed:
     case coTargetMappingFailed:
-        return {true, FS_FILE_WRITEERROR};
+        return {Msg::WriteError, FS_FILE_WRITEERROR};
     case coTargetViewFailed:
-        return {false, FS_FILE_WRITEERROR};
+        return {std::nullopt, FS_FILE_WRITEERROR};
+    case coTargetCommitFailed:
+        return {Msg::WriteError, FS_FILE_WRITEERROR};
     case coAborted:
-        return {false, FS_FILE_USERABORT};
+        return {std::nullopt, FS_FILE_USERABORT};
     case coOk:
         break;
     }
-    return {false, FS_FILE_OK};
+    return {std::nullopt, FS_FILE_OK};
 }
 
 // Position, counted from 1, of the last backslash; 0 without one.
@@ -69,17 +71,26 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
         ShowHostMessage(Message(Msg::NotSupported));
         return FS_FILE_NOTSUPPORTED;
     }
-    if (FileExistsLong(target->Path) && !(copyFlags & FS_COPYFLAGS_OVERWRITE)) {
+    const bool targetExists = FileExistsLong(target->Path);
+    if (targetExists && !(copyFlags & FS_COPYFLAGS_OVERWRITE)) {
         CopyTruncated(WStringView(target->ReportedName), remoteName, kRemoteNameCapacity);
         return FS_FILE_EXISTS;
     }
+
+    // A file copied or moved onto itself (another letter case, its short
+    // name, another of its names) is already where it is to go; a move must
+    // not then delete it.
+    if (targetExists && SameFile(local, target->Path))
+        return FS_FILE_OK;
 
     const WCHAR* targetName = target->Path.c_str();
     LastErrorClearing clearing;
     clearing.beforeTargetCreate = true;
     clearing.beforeTargetMapping = true;
-    auto copy = [&] { return MappedCopy(local, target->Path, localName, targetName, clearing); };
-    if (std::optional<int> failed = CopyForHost(copy, localName, targetName, false, AnswerFor, Msg::WriteError))
+    // A move deletes its source: the copy must be on the disk first.
+    const bool move = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
+    auto copy = [&] { return MappedCopy(local, target->Path, localName, targetName, clearing, move); };
+    if (std::optional<int> failed = CopyForHost(copy, localName, targetName, false, AnswerFor))
         return *failed;
     if ((copyFlags & FS_COPYFLAGS_MOVE) && !DeleteFileOrDirectoryLong(local)) {
         ReportSystemError(Msg::DeleteError);

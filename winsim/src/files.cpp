@@ -183,11 +183,16 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     object->stream = stream;
 
     if (streamExisted && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) {
+        stream->WillChange();
         stream->data.Resize(0);
         node->written = Now();
-        if (disposition == CREATE_ALWAYS && !r.hasStream)
+        if (disposition == CREATE_ALWAYS && !r.hasStream) {
             node->attributes = (dwFlagsAndAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) |
                                FILE_ATTRIBUTE_ARCHIVE;
+            // Overwriting a file (not TRUNCATE_EXISTING) deletes its named
+            // streams: NTFS supersedes the whole file.
+            node->named.clear();
+        }
     }
     HANDLE h = Insert(object);
     SetLastError(streamExisted && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
@@ -233,10 +238,51 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
         return Fail(ERROR_INVALID_FUNCTION, FALSE);
     if (!f->CanWrite())
         return Fail(ERROR_ACCESS_DENIED, FALSE);
+    f->stream->WillChange();
     f->stream->data.Write(f->position, lpBuffer, nNumberOfBytesToWrite);
     f->position += nNumberOfBytesToWrite;
     f->node->written = Now();
     *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
+{
+    WINSIM_ENTER("GetFileInformationByHandle", {}, FALSE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!lpFileInformation)
+        return Fail(ERROR_NOACCESS, FALSE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    info.dwFileAttributes = f->node->EffectiveAttributes();
+    info.ftCreationTime = f->node->created;
+    info.ftLastAccessTime = f->node->accessed;
+    info.ftLastWriteTime = f->node->written;
+    info.dwVolumeSerialNumber = static_cast<DWORD>(f->driveLetter);
+    const std::uint64_t size = f->node->data ? f->node->data->data.Size() : 0;
+    info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(size);
+    info.nNumberOfLinks = f->node->links;
+    const auto index = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(f->node.get()));
+    info.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(index);
+    *lpFileInformation = info;
+    return TRUE;
+}
+
+// Every write to the stream the handle is open on reaches the medium; it
+// needs a handle that may write.
+extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile)
+{
+    WINSIM_ENTER("FlushFileBuffers", {}, FALSE);
+    auto f = FileFromHandle(hFile);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!f->CanWrite())
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (f->stream)
+        f->stream->onMedium.reset();
     return TRUE;
 }
 

@@ -67,7 +67,21 @@ struct FaultRule {
     std::weak_ptr<Stream> stream;
     DWORD code;
     std::uint64_t fromOffset;
+    // A rule for a file that did not exist yet: whatever stream has this
+    // path when a view is mapped.
+    std::u16string laterPath;
 };
+
+bool RuleMatches(const FaultRule& rule, const Stream* stream)
+{
+    if (rule.laterPath.empty())
+        return rule.stream.lock().get() == stream;
+    ResolvedPath r = Resolve(rule.laterPath.c_str());
+    if (r.error != 0 || !r.node)
+        return false;
+    std::shared_ptr<Stream> s = r.hasStream ? r.node->FindNamed(r.streamName) : r.node->data;
+    return s.get() == stream;
+}
 
 struct MappingModel {
     std::map<std::uintptr_t, View> views;  // by base address
@@ -114,6 +128,8 @@ std::optional<std::uint32_t> CopiedPatternSeed(const std::uint8_t* bytes, std::u
 
 void WriteBack(std::uintptr_t base, const View& v, std::size_t count)
 {
+    // Into the file's cache: the medium has the pages once flushed.
+    v.section->stream->WillChange();
     Content& content = v.section->stream->data;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(base);
     for (std::size_t done = 0; done < count;) {
@@ -148,8 +164,7 @@ void Release(std::map<std::uintptr_t, View>::iterator it)
 const FaultRule* FaultFor(const Stream* stream, std::uint64_t offset, std::size_t size)
 {
     for (const auto& rule : Model().faults) {
-        auto s = rule.stream.lock();
-        if (s.get() == stream && offset + size > rule.fromOffset)
+        if (RuleMatches(rule, stream) && offset + size > rule.fromOffset)
             return &rule;
     }
     return nullptr;
@@ -242,6 +257,7 @@ extern "C" HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES,
                     return Fail(ERROR_DISK_FULL, HANDLE{});
                 room->second -= growth;
             }
+            file->stream->WillChange();
             file->stream->data.Resize(requested);
             file->node->written = Now();
         }
@@ -350,10 +366,40 @@ void SetFreeSpace(WCHAR letter, std::uint64_t bytes)
     Model().freeSpace[Upcase(letter)] = bytes;
 }
 
+namespace {
+void KeepWhatIsOnMedium(Node& node)
+{
+    auto keep = [](const std::shared_ptr<Stream>& stream) {
+        if (stream && stream->onMedium) {
+            stream->data = *stream->onMedium;
+            stream->onMedium.reset();
+        }
+    };
+    keep(node.data);
+    for (const auto& s : node.named)
+        keep(s);
+    for (const auto& [name, child] : node.children)
+        KeepWhatIsOnMedium(*child);
+}
+}  // namespace
+
+void PullOutDevice(WCHAR letter)
+{
+    WorldLock lock(WorldMutex());
+    auto volume = TheWorld().volumes.find(Upcase(letter));
+    if (volume != TheWorld().volumes.end() && volume->second.root)
+        KeepWhatIsOnMedium(*volume->second.root);
+}
+
 void FaultViews(std::u16string_view path, DWORD exceptionCode, std::uint64_t fromOffset)
 {
     WorldLock lock(WorldMutex());
     ResolvedPath r = ResolveForTest(path);
+    if (r.error == 0 && !r.node && r.parent) {
+        // A file the code under test will make.
+        Model().faults.push_back({{}, exceptionCode, fromOffset, std::u16string(path)});
+        return;
+    }
     if (r.error != 0 || !r.node)
         throw std::invalid_argument("winsim: no such entry: " + detail::Narrow(path));
     std::shared_ptr<Stream> stream = r.hasStream ? r.node->FindNamed(r.streamName) : r.node->data;

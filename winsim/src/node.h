@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,16 @@ namespace winsim::detail {
 struct Stream {
     std::u16string name;  // as created; empty for the unnamed data stream
     Content data;
+    // What the medium holds while writes are only in the cache: set by the
+    // first write after the last flush (FlushFileBuffers), the content as it
+    // was then. A device pulled out (PullOutDevice) keeps only this.
+    std::optional<Content> onMedium;
+    // Before any change to data: remember what the medium holds.
+    void WillChange()
+    {
+        if (!onMedium)
+            onMedium = data;
+    }
 };
 
 struct Node {
@@ -43,6 +54,8 @@ struct Node {
     // What GetFileAttributesW reports: FILE_ATTRIBUTE_NORMAL alone for a file
     // without other attributes, the directory bit for a directory.
     DWORD EffectiveAttributes() const;
+    // How many names (hard links) the file has: GetFileInformationByHandle.
+    DWORD links = 1;
     // The full local path, for messages and the call log.
     std::u16string Path(WCHAR driveLetter) const;
 

@@ -37,6 +37,9 @@ extern "C" {
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName);
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+#define REPLACEFILE_WRITE_THROUGH 0x00000001u
+#define REPLACEFILE_IGNORE_MERGE_ERRORS 0x00000002u
+#define REPLACEFILE_IGNORE_ACL_ERRORS 0x00000004u
 // No backup file (lpBackupFileName must be null here).
 BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName, LPCWSTR lpBackupFileName,
                          DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved);

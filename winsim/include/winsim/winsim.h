@@ -171,11 +171,19 @@ void ResetBackupCounters();
 // The volume has this many bytes left: a file mapping that would extend a file
 // further fails with ERROR_DISK_FULL. Without a call a volume has room for anything.
 void SetFreeSpace(WCHAR letter, std::uint64_t bytes);
+// The device of a volume pulled out and put back (a USB stick, a lost
+// share): every stream keeps only what reached the medium, that is what was
+// written before its last FlushFileBuffers; what was only in the cache (file
+// writes, views written back by UnmapViewOfFile or FlushViewOfFile) is gone,
+// and nobody is told.
+void PullOutDevice(WCHAR letter);
 // The medium under a file (or stream) goes away: every view mapped from now on
 // that reaches at or beyond fromOffset has pages that cannot be read or
 // written; touching them raises exceptionCode to the vectored exception
 // handlers (EXCEPTION_IN_PAGE_ERROR as on a removed medium, or
-// EXCEPTION_ACCESS_VIOLATION).
+// EXCEPTION_ACCESS_VIOLATION). The path may name a file that does not exist
+// yet (in an existing folder): the rule holds for whatever file has that path
+// when a view is mapped.
 void FaultViews(std::u16string_view path, DWORD exceptionCode = EXCEPTION_IN_PAGE_ERROR,
                 std::uint64_t fromOffset = 0);
 // Bytes of all views mapped now, and the most mapped at once since Reset.
