@@ -117,6 +117,41 @@ TEST_F(TransferTest, DownloadsANamedStreamUnderItsOwnName)
     EXPECT_TRUE(openedTheStream);
 }
 
+// An encrypted file's content is never copied out in clear text: the copy is
+// encrypted, or it is not made and the user is told why.
+TEST_F(TransferTest, AnEncryptedFilesStreamsAreCopiedOutEncryptedOrNotAtAll)
+{
+    winsim::AddVolume(u'E', u"FAT32");
+    winsim::AddDirectory(u"E:\\out");
+    winsim::SetAttributes(u"C:\\dir\\file.txt", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_ENCRYPTED);
+    winsim::AddFile(u"D:\\out\\file.txt", "an earlier copy");
+    const struct {
+        const char16_t* remote;
+        const char16_t* local;
+        int result;
+        const char16_t* made;  // the copy, encrypted; null: none
+    } rows[] = {
+        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"D:\\out\\x", FS_FILE_OK, u"D:\\out\\name"},
+        {u"\\C:\\dir\\file.txt\\::$DATA", u"D:\\out\\x", FS_FILE_OK, u"D:\\out\\file.txt"},
+        {u"\\C:\\dir\\file.txt\\:name:$DATA", u"E:\\out\\x", FS_FILE_WRITEERROR, nullptr},
+        {u"\\C:\\dir\\file.txt\\::$DATA", u"E:\\out\\x", FS_FILE_WRITEERROR, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(U8(row.remote) + " to " + U8(row.local));
+        Host().messages.clear();
+        EXPECT_EQ(Get(row.remote, row.local, FS_COPYFLAGS_OVERWRITE), row.result);
+        if (row.made) {
+            EXPECT_TRUE(winsim::Attributes(row.made) & FILE_ATTRIBUTE_ENCRYPTED) << "a clear-text copy";
+            EXPECT_TRUE(Host().messages.empty());
+        } else {
+            EXPECT_FALSE(winsim::Exists(u"E:\\out\\name"));
+            EXPECT_FALSE(winsim::Exists(u"E:\\out\\file.txt"));
+            ASSERT_EQ(Host().messages.size(), 1u);
+            EXPECT_EQ(U8(Host().messages[0]), "Error writing file or stream.\r\nThe specified file could not be encrypted");
+        }
+    }
+}
+
 TEST_F(TransferTest, DownloadOfAnExistingTarget)
 {
     winsim::AddFile(u"D:\\out\\name", "old");

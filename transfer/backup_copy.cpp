@@ -56,9 +56,11 @@ TCopyOutcome BackupStreamCopy(const WString& filePath, TStreamId kind, const WSt
     if (!StreamOpenBody(ToLongPath(filePath), kind, stream, linkItself))
         return coSourceOpenFailed;
 
-    CopyTarget target = CreateCopyTarget(targetPath);
+    const DWORD fileAttributes = GetFileAttributesW(ToLongPath(filePath).c_str());
+    const bool encrypted = fileAttributes != INVALID_FILE_ATTRIBUTES && (fileAttributes & FILE_ATTRIBUTE_ENCRYPTED);
+    CopyTarget target = CreateCopyTarget(targetPath, encrypted);
     if (!target.File)
-        return coTargetCreateFailed;
+        return GetLastError() == ERROR_ENCRYPTION_FAILED ? coTargetEncryptionFailed : coTargetCreateFailed;
 
     TCopyOutcome outcome = coOk;
     try {

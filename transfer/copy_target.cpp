@@ -59,11 +59,8 @@ WString FileItself(const WString& path)
     return path;
 }
 
-}  // namespace
-
-CopyTarget CreateCopyTarget(const WString& requestedPath)
+CopyTarget CreatePlainCopyTarget(const WString& targetPath, DWORD extra)
 {
-    const WString targetPath = FileItself(requestedPath);
     const WString longPath = ToLongPath(targetPath);
     const DWORD existing = GetFileAttributesW(longPath.c_str());
     const bool existingFile = existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY);
@@ -82,12 +79,40 @@ CopyTarget CreateCopyTarget(const WString& requestedPath)
             return t;
         }
         SetLastError(ERROR_SUCCESS);
-        return CreateBeside(targetPath, existing & kCreatableAttributes);
+        return CreateBeside(targetPath, (existing & kCreatableAttributes) | extra);
     }
     // A new file, or a stream (created or cut: its file and the file's other
     // streams stay as they are).
     CopyTarget t{targetPath, targetPath, UniqueFile(), false};
-    t.File.Reset(CreateWritable(longPath, CREATE_ALWAYS, 0));
+    t.File.Reset(CreateWritable(longPath, CREATE_ALWAYS, extra));
+    return t;
+}
+
+// A target made for an encrypted source that is not encrypted (a file
+// system without encryption) is removed: it must not hold the clear text.
+bool EnsureEncrypted(CopyTarget& t)
+{
+    if (!t.File)
+        return false;
+    const DWORD attributes = GetFileAttributesW(ToLongPath(t.Written).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_ENCRYPTED))
+        return true;
+    DiscardIncompleteTarget(t);
+    t.Written = t.Target;
+    SetLastError(ERROR_ENCRYPTION_FAILED);
+    return false;
+}
+
+}  // namespace
+
+CopyTarget CreateCopyTarget(const WString& requestedPath, bool encrypted)
+{
+    const WString targetPath = FileItself(requestedPath);
+    // A stream takes its file's encryption: nothing to ask for there.
+    const bool encrypt = encrypted && !IsStreamPath(targetPath);
+    CopyTarget t = CreatePlainCopyTarget(targetPath, encrypt ? FILE_ATTRIBUTE_ENCRYPTED : 0);
+    if (encrypt)
+        EnsureEncrypted(t);
     return t;
 }
 

@@ -30,10 +30,12 @@ struct CopyTarget {
 
 // Creates the target for reading and writing, unshared, with the
 // sequential-scan hint. A new file beside an existing file has the existing
-// file's attributes but read-only (a hidden or system file stays so). File is
-// invalid on failure, with the system's error as the last error; nothing is
-// left behind then.
-CopyTarget CreateCopyTarget(const WString& targetPath);
+// file's attributes but read-only (a hidden or system file stays so). The
+// copy of an encrypted file's content is encrypted (as CopyFile does it): a
+// target that a file system cannot encrypt fails with ERROR_ENCRYPTION_FAILED
+// rather than holding the clear text. File is invalid on failure, with the
+// system's error as the last error; nothing is left behind then.
+CopyTarget CreateCopyTarget(const WString& targetPath, bool encrypted = false);
 
 // Makes a complete copy the target, after every view and mapping of it is
 // released. With durable the bytes are on the disk first (FlushFileBuffers),

@@ -36,6 +36,7 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
     case coTargetViewFailed:
         return {std::nullopt, FS_FILE_WRITEERROR};
     case coTargetCommitFailed:
+    case coTargetEncryptionFailed:
         return {Msg::WriteError, FS_FILE_WRITEERROR};
     case coAborted:
         return {std::nullopt, FS_FILE_USERABORT};

@@ -107,11 +107,15 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
     if (s.size > 0 && !sourceMapping)
         return coSourceMappingFailed;
 
+    // The copy of an encrypted file's content is encrypted, or not made.
+    const DWORD sourceAttributes = GetFileAttributesW(ToLongPath(sourcePath).c_str());
+    const bool encrypted =
+        sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & FILE_ATTRIBUTE_ENCRYPTED);
     if (clearing.beforeTargetCreate)
         SetLastError(ERROR_SUCCESS);
-    CopyTarget target = CreateCopyTarget(targetPath);
+    CopyTarget target = CreateCopyTarget(targetPath, encrypted);
     if (!target.File)
-        return coTargetCreateFailed;
+        return GetLastError() == ERROR_ENCRYPTION_FAILED ? coTargetEncryptionFailed : coTargetCreateFailed;
 
     // The target's mapping gives it the source's full length at once. The
     // file stays open for the flush that makes a move's copy durable.

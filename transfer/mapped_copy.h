@@ -19,6 +19,9 @@ enum TCopyOutcome {
     coSourceSizeFailed,
     coSourceMappingFailed,
     coTargetCreateFailed,
+    // The source is encrypted and the target's file system cannot encrypt:
+    // no clear-text copy is made.
+    coTargetEncryptionFailed,
     coTargetMappingFailed,
     coSourceViewFailed,
     coTargetViewFailed,

@@ -97,6 +97,10 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
             return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
         node = NewChild(*r.parent, r.components.back(), false);
         node->attributes = (dwFlagsAndAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE;
+        // A new file asked for encrypted is encrypted where the file system
+        // can (NTFS); elsewhere the bit is dropped without a word.
+        if ((dwFlagsAndAttributes & FILE_ATTRIBUTE_ENCRYPTED) && EqualsNoCase(r.volume->fileSystem, u"NTFS"))
+            node->attributes |= FILE_ATTRIBUTE_ENCRYPTED;
         r.parent->written = Now();
         existed = false;
     } else if (node->denyAccess && !pastAcl) {
