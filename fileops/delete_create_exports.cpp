@@ -6,14 +6,33 @@
 #include "fileops/create_directory.h"
 #include "fileops/delete_tree.h"
 #include "plugin/host_bridge.h"
+#include "plugin/operation.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/redirection.h"
+#include "streams/stream_finder.h"
+#include "streams/stream_ids.h"
+
+#include <vector>
 
 namespace {
 
+// Whether a plugin path names an entry of a file's (or directory's) folder:
+// a stream, which no file or directory name can look like.
+bool NamesStreamEntry(const WString& remoteName)
+{
+    const WString entry = EntryName(remoteName);
+    return !entry.empty() && entry.front() == ':';
+}
+
 bool DeleteEntry(const WString& remoteName)
 {
+    // Deleted from the folder above it (F8 on a file), a file goes as a whole
+    // through FsRemoveDirW or not at all: its streams are not deleted one by
+    // one first (they belong to the file, so to every name it has, and a file
+    // another program holds would lose them and stay).
+    if (NamesStreamEntry(remoteName) && EntryGoesWithItsFolder(OwnerFolder(remoteName)))
+        return true;
     ResolvedStreamPath r = ResolveStreamPath(remoteName);
     if (r.IsStream) {
         // The special streams go with their file, when its folder is removed.
@@ -37,6 +56,49 @@ bool DeleteEntry(const WString& remoteName)
     return DeleteFileOrDirectoryLong(r.Path);
 }
 
+// At the end of a move out of the plugin, the host removes each folder whose
+// entries all answered FS_FILE_OK. That is not enough: a filter may have
+// hidden streams, or one may have come since the listing. A file (or a
+// directory with streams of its own) goes only when every stream that holds
+// data was copied complete in this operation; otherwise the user is told
+// which were not.
+bool EveryDataStreamWasCopied(const WString& local)
+{
+    std::set<WString> copied;
+    WithOperation([&](HostOperation& op) { copied = op.CopiedComplete; });
+    TStreamIds data;
+    data.Add(TStreamId::siStandard);
+    data.Add(TStreamId::siAlternate);
+    TFindStreamData cursor;
+    const bool linkItself = InspectLocal(local).Kind == LocalKind::FileLink;
+    std::vector<WString> missing;
+    if (StreamFindFirst(ToLongPath(local), data, cursor, linkItself)) {
+        do {
+            const std::optional<WString> name = cursor.StreamID == TStreamId::siStandard
+                                                    ? std::optional<WString>(WString())
+                                                    : DataStreamOfEntry(cursor.Name);
+            if (name && !copied.count(StreamKey(local, *name)))
+                missing.push_back(name->empty() ? WString(TEXT("::$DATA")) : TEXT(":") + *name + TEXT(":$DATA"));
+        } while (StreamFindNext(cursor));
+        const DWORD end = GetLastError();
+        StreamFindClose(cursor);
+        if (end != ERROR_NO_MORE_FILES) {
+            SetLastError(end);
+            return false;  // what the file holds cannot be told
+        }
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    if (missing.empty())
+        return true;
+    WString text = Message(Msg::DeleteError) + TEXT("\r\n");
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        text += (i == 0 ? WString() : WString(TEXT(", "))) + missing[i];
+    ShowHostMessage(text);
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+}
+
 bool RemoveEntry(const WString& remoteName)
 {
     ResolvedStreamPath r = ResolveStreamPath(remoteName);
@@ -47,6 +109,8 @@ bool RemoveEntry(const WString& remoteName)
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    if (OperationMovesOut() && !EveryDataStreamWasCopied(r.Path))
+        return false;
     // A file goes with all its streams; its attributes are left as they are,
     // so a read-only file stays.
     if (FileExistsLong(r.Path))

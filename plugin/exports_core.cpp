@@ -2,6 +2,7 @@
 // name, and the ANSI entry points that the interface requires by name only.
 #include "config/settings.h"
 #include "plugin/host_interface.h"
+#include "plugin/operation.h"
 #include "plugin/plugin_state.h"
 #include "plugin/privileges.h"
 
@@ -62,4 +63,36 @@ extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct*)
 {
     // The settings file always lives beside the plugin; the host's suggested
     // location is not used.
+}
+
+// The host encloses each operation in a start and an end on the thread that
+// runs it.
+extern "C" void WINAPI FsStatusInfoW(WCHAR* RemoteDir, int InfoStartEnd, int InfoOperation)
+{
+    try {
+        if (InfoStartEnd == FS_STATUS_START)
+            BeginOperation(FromHost(RemoteDir), InfoOperation);
+        else if (InfoStartEnd == FS_STATUS_END)
+            EndOperation();
+    } catch (...) {
+        // Without the record every export works as for a host that never
+        // calls this: nothing is lost, only made less atomic.
+    }
+}
+
+extern "C" void WINAPI FsStatusInfo(char* RemoteDir, int InfoStartEnd, int InfoOperation)
+{
+    try {
+        WString dir;
+        if (RemoteDir) {
+            const int n = MultiByteToWideChar(CP_ACP, 0, RemoteDir, -1, nullptr, 0);
+            if (n > 0) {
+                dir.resize(static_cast<std::size_t>(n));
+                MultiByteToWideChar(CP_ACP, 0, RemoteDir, -1, dir.data(), n);
+                dir.resize(static_cast<std::size_t>(n - 1));
+            }
+        }
+        FsStatusInfoW(dir.data(), InfoStartEnd, InfoOperation);
+    } catch (...) {
+    }
 }

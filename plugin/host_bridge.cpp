@@ -1,11 +1,21 @@
 #include "plugin/host_bridge.h"
 
+#include "plugin/operation.h"
 #include "plugin/plugin_state.h"
 
 void ShowHostMessage(const WString& text)
 {
     const PluginStateData& s = PluginState();
     if (!s.RequestProc)
+        return;
+    // The host asks about every failure of an operation itself (with a "skip
+    // all"): the plugin's own message, with its reason, comes once.
+    bool shownBefore = false;
+    WithOperation([&](HostOperation& op) {
+        shownBefore = op.MessageShown;
+        op.MessageShown = true;
+    });
+    if (shownBefore)
         return;
     // The host takes non-const pointers but does not write to the text; a copy
     // keeps the message table's own string out of its reach all the same.

@@ -82,6 +82,34 @@ enum : int {
     FS_COPYFLAGS_EXISTS_DIFFERENTCASE = 16,
 };
 
+// FsStatusInfo: the host encloses every operation in a start and an end.
+enum : int {
+    FS_STATUS_START = 0,
+    FS_STATUS_END = 1,
+};
+enum : int {
+    FS_STATUS_OP_LIST = 1,
+    FS_STATUS_OP_GET_SINGLE = 2,
+    FS_STATUS_OP_GET_MULTI = 3,
+    FS_STATUS_OP_PUT_SINGLE = 4,
+    FS_STATUS_OP_PUT_MULTI = 5,
+    FS_STATUS_OP_RENMOV_SINGLE = 6,
+    FS_STATUS_OP_RENMOV_MULTI = 7,
+    FS_STATUS_OP_DELETE = 8,
+    FS_STATUS_OP_ATTRIB = 9,
+    FS_STATUS_OP_MKDIR = 10,
+    FS_STATUS_OP_EXEC = 11,
+    FS_STATUS_OP_CALCSIZE = 12,
+    FS_STATUS_OP_SEARCH = 13,
+    FS_STATUS_OP_SEARCH_TEXT = 14,
+    FS_STATUS_OP_SYNC_SEARCH = 15,
+    FS_STATUS_OP_SYNC_GET = 16,
+    FS_STATUS_OP_SYNC_PUT = 17,
+    FS_STATUS_OP_SYNC_DELETE = 18,
+    FS_STATUS_OP_GET_MULTI_THREAD = 19,
+    FS_STATUS_OP_PUT_MULTI_THREAD = 20,
+};
+
 enum : int {
     FS_EXEC_OK = 0,
     FS_EXEC_ERROR = 1,
@@ -145,4 +173,6 @@ HANDLE WINAPI FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData);
 BOOL WINAPI FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData);
 void WINAPI FsGetDefRootName(char* DefRootName, int maxlen);
 void WINAPI FsSetDefaultParams(FsDefaultParamStruct* dps);
+void WINAPI FsStatusInfoW(WCHAR* RemoteDir, int InfoStartEnd, int InfoOperation);
+void WINAPI FsStatusInfo(char* RemoteDir, int InfoStartEnd, int InfoOperation);
 }

@@ -260,3 +260,26 @@ bool SameFile(const WString& a, const WString& b)
     return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
            x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
 }
+
+std::optional<WString> DataStreamOfEntry(WStringView entryName)
+{
+    if (entryName.size() < 2 || entryName[0] != ':')
+        return std::nullopt;
+    if (entryName[1] == ':')
+        return EqualsAsciiNoCase(entryName, TEXT("::$DATA")) ? std::optional<WString>(WString())
+                                                                 : std::nullopt;
+    WStringView name = entryName.substr(1);
+    constexpr WStringView kData = TEXT(":$DATA");
+    if (name.size() > kData.size() && EqualsAsciiNoCase(name.substr(name.size() - kData.size()), kData))
+        name.remove_suffix(kData.size());
+    if (name.empty() || name.find(':') != WStringView::npos)
+        return std::nullopt;
+    return WString(name);
+}
+
+WString OwnerFolder(WStringView pluginPath)
+{
+    const WString path = RemoveTrailingBackslash(pluginPath);
+    const std::size_t slash = path.rfind('\\');
+    return slash == WString::npos ? WString() : path.substr(0, slash);
+}

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "plugin/text.h"
 
 // Drops the one leading backslash of a plugin path that has at least two
@@ -76,6 +78,15 @@ LocalEntry InspectLocal(const WString& localPath);
 // Whether a directory entry with these attributes and this reparse tag (the
 // search's dwReserved0) is a link in the sense above.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
+
+// The data stream an entry of a file's (or directory's) folder names: "" for
+// "::$DATA" (any letter case), "name" for ":name:$DATA" or ":name"; nothing
+// for the special entries ("::$EA_DATA", "::") and anything else.
+std::optional<WString> DataStreamOfEntry(WStringView entryName);
+
+// The plugin folder an entry's plugin path lies in: "\C:\d\f.txt" for
+// "\C:\d\f.txt\:s:$DATA" (one trailing backslash ignored).
+WString OwnerFolder(WStringView pluginPath);
 
 // A reserved device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any
 // letter case), alone or with an extension ("nul.txt"): Win32 opens the

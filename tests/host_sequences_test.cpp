@@ -741,6 +741,116 @@ TEST_F(HostSequencesTest, NoKeystrokeGoesThroughALink)
     EXPECT_EQ(std::find(own.begin(), own.end(), u":s:$DATA"), own.end()) << "never the target's";
 }
 
+// The host's FsStatusInfo around one keystroke, on this thread.
+class HostOperationScope {
+public:
+    HostOperationScope(const char16_t* remoteDir, int operation) : dir_(remoteDir), operation_(operation)
+    {
+        FsStatusInfoW(dir_.data(), FS_STATUS_START, operation_);
+    }
+    ~HostOperationScope() { FsStatusInfoW(dir_.data(), FS_STATUS_END, operation_); }
+
+private:
+    std::u16string dir_;
+    int operation_;
+};
+
+TEST_F(HostSequencesTest, AFileMovedOrDeletedFromTheFolderAboveGoesWholeOrNotAtAll)
+{
+    const struct Row {
+        const char* what;
+        const char16_t* standIn;  // the host's RemoteDir
+        int operation;
+        bool move;                // F6 to D:\out; else F8
+        std::function<void()> arrange;
+        std::function<void()> duringMove;  // after the listing
+        bool fileGoes;
+        int messages;
+    } rows[] = {
+        {"F8 of a file another program holds", u"\\C:\\d", FS_STATUS_OP_DELETE, false,
+         [this] { Hold(u"C:\\d\\f.txt", FILE_SHARE_READ | FILE_SHARE_WRITE); }, [] {}, false, 0},
+        {"F8 of a file", u"\\C:\\d", FS_STATUS_OP_DELETE, false, [] {}, [] {}, true, 0},
+        {"F6 of a file", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true, [] {}, [] {}, true, 0},
+        {"F6 of a file whose named streams a filter hides", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true,
+         [] {
+             TStreamIds shown;
+             shown.Add(TStreamId::siStandard);
+             PluginState().StreamFilter = shown;
+         },
+         [] {}, false, 1},
+        {"F6 of a file whose data stream a filter hides", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true,
+         [] {
+             TStreamIds shown;
+             shown.Add(TStreamId::siAlternate);
+             PluginState().StreamFilter = shown;
+         },
+         [] {}, false, 1},
+        {"F6 of a file that gains a stream during the move", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true,
+         [] {}, [] { winsim::AddStream(u"C:\\d\\f.txt", u"late", "written meanwhile"); },
+         false, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Renew();
+        row.arrange();
+        Host().messages.clear();
+        std::map<std::u16string, std::u16string> copiedTo;
+        {
+            HostOperationScope op(row.standIn, row.operation);
+            if (row.move) {
+                CopyFileFolderOut(true, copiedTo, row.duringMove);
+            } else {
+                Recursion r;
+                HostDelete(u"\\C:\\d\\f.txt", r);
+            }
+        }
+        Release();
+        PluginState().StreamFilter = TStreamIds{};
+        EXPECT_EQ(winsim::Exists(u"C:\\d\\f.txt"), !row.fileGoes);
+        if (!row.fileGoes) {
+            EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kFileData);
+            EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt:s"), kStreamData) << "the file kept, but not its streams";
+            EXPECT_EQ(winsim::Size(u"C:\\d\\f.txt:big"), kBig);
+        }
+        EXPECT_EQ(static_cast<int>(Host().messages.size()), row.messages);
+    }
+
+    // Standing in the file's folder, F8 and F6 act on the chosen streams.
+    Renew();
+    {
+        HostOperationScope op(u"\\C:\\d\\f.txt\\", FS_STATUS_OP_DELETE);
+        std::u16string stream = u"\\C:\\d\\f.txt\\:s:$DATA";
+        EXPECT_EQ(FsDeleteFileW(stream.data()), kPluginTrue);
+    }
+    EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt:s"));
+    {
+        HostOperationScope op(u"\\C:\\d\\f.txt", FS_STATUS_OP_GET_SINGLE);
+        std::u16string local = u"D:\\out\\big";
+        EXPECT_EQ(Get(u"\\C:\\d\\f.txt\\:big:$DATA", local, FS_COPYFLAGS_MOVE), FS_FILE_OK);
+    }
+    EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt:big"));
+    EXPECT_EQ(winsim::Size(u"D:\\out\\big"), kBig);
+}
+
+TEST_F(HostSequencesTest, AnOperationShowsItsFirstFailureOnly)
+{
+    for (int i = 0; i < 5; ++i)
+        winsim::AddFile(u"C:\\many\\f" + std::u16string(1, char16_t(u'0' + i)) + u".txt", "data");
+    winsim::FailAlways("CreateFileMappingW", ERROR_NOT_ENOUGH_MEMORY);
+    for (bool withOperation : {false, true}) {
+        SCOPED_TRACE(withOperation ? "within FsStatusInfo" : "without FsStatusInfo");
+        Host().messages.clear();
+        std::optional<HostOperationScope> op;
+        if (withOperation)
+            op.emplace(u"\\C:", FS_STATUS_OP_GET_MULTI);
+        Recursion r;
+        HostCopy(u"\\C:\\many", withOperation ? u"D:\\out\\many2" : u"D:\\out\\many1", false, r);
+        op.reset();
+        EXPECT_EQ(r.prompts, 5) << "every failure is still answered as one";
+        EXPECT_EQ(Host().messages.size(), withOperation ? 1u : 5u);
+    }
+}
+
 TEST_F(HostSequencesTest, MoveBetweenTwoPanelsOfThePluginKeepsTheSource)
 {
     // The host moves the entry, and removes the source once told FS_FILE_OK.

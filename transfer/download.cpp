@@ -5,6 +5,7 @@
 #include "config/messages.h"
 #include "fileops/delete_create_exports.h"
 #include "plugin/host_bridge.h"
+#include "plugin/operation.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/redirection.h"
@@ -125,9 +126,21 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
     if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor))
         return *failed;
 
+    if (!move)
+        return FS_FILE_OK;
+    // Moved from the folder above the file: the file goes as a whole at the
+    // end (FsRemoveDirW), once every stream of it was copied complete.
+    const WString owner = OwnerFolder(remote);
+    if (EntryGoesWithItsFolder(owner)) {
+        if (std::optional<WString> stream = DataStreamOfEntry(EntryName(remote))) {
+            const WString key = StreamKey(ResolveStreamPath(owner).Path, *stream);
+            WithOperation([&](HostOperation& op) { op.CopiedComplete.insert(key); });
+        }
+        return FS_FILE_OK;
+    }
     // The copy is complete; a stream that cannot be deleted is told, and the
     // copy still counts.
-    if ((copyFlags & FS_COPYFLAGS_MOVE) && !FsDeleteFileW(remoteName))
+    if (!FsDeleteFileW(remoteName))
         ReportSystemError(Msg::DeleteError);
     return FS_FILE_OK;
 }

@@ -94,6 +94,7 @@ extern "C" {
 
 // ------------------------------------------------------------- last error
 DWORD WINAPI GetLastError();
+DWORD WINAPI GetCurrentThreadId();
 void WINAPI SetLastError(DWORD dwErrCode);
 
 // ------------------------------------------------------------ handles, files
