@@ -832,6 +832,51 @@ TEST_F(HostSequencesTest, AFileMovedOrDeletedFromTheFolderAboveGoesWholeOrNotAtA
     EXPECT_EQ(winsim::Size(u"D:\\out\\big"), kBig);
 }
 
+// Streams belong to the file, not to a name: a keystroke on one name of a
+// file with two never costs the other name its data or its streams.
+TEST_F(HostSequencesTest, AFileWithTwoNamesKeepsTheOtherWhole)
+{
+    const struct {
+        const char* key;
+        std::function<void()> play;
+    } rows[] = {
+        {"F8 of one name",
+         [] {
+             HostOperationScope op(u"\\C:\\d", FS_STATUS_OP_DELETE);
+             Recursion r;
+             HostDelete(u"\\C:\\d\\f.txt", r);
+             EXPECT_EQ(r.prompts, 0);
+         }},
+        {"F6 of one name",
+         [this] {
+             HostOperationScope op(u"\\C:\\d", FS_STATUS_OP_GET_MULTI);
+             std::map<std::u16string, std::u16string> copiedTo;
+             Played p = CopyFileFolderOut(true, copiedTo);
+             EXPECT_EQ(p.prompts, 0);
+         }},
+        {"F4 on the file's own data",
+         [this] {
+             std::u16string temporary;
+             Played p = Edit(u"::$DATA", [] {}, temporary);
+             EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kEdited);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        Renew();
+        winsim::AddDirectory(u"C:\\e");
+        winsim::AddHardLink(u"C:\\e\\other.txt", u"C:\\d\\f.txt");
+        row.play();
+        const std::optional<std::string> data = winsim::Contents(u"C:\\e\\other.txt");
+        EXPECT_TRUE(data == kFileData || data == kEdited) << "the other name's data";
+        if (winsim::Exists(u"C:\\d\\f.txt")) {
+            EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), data) << "the two names were split";
+        }
+        EXPECT_EQ(winsim::Contents(u"C:\\e\\other.txt:s"), kStreamData) << "the other name lost the streams";
+        EXPECT_EQ(winsim::Size(u"C:\\e\\other.txt:big"), kBig);
+    }
+}
+
 TEST_F(HostSequencesTest, AnOperationShowsItsFirstFailureOnly)
 {
     for (int i = 0; i < 5; ++i)

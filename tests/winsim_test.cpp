@@ -248,6 +248,75 @@ TEST_F(WinsimTest, OpensFollowLinksUnlessTheLinkItselfIsAskedFor)
     }
 }
 
+// Several names, one file: the data and the streams belong to the file, a
+// delete removes one name, and ReplaceFileW renames the replacement into one
+// name, which splits the file from its other names.
+TEST_F(WinsimTest, HardLinksAreNamesOfOneFile)
+{
+    winsim::AddStream(u"C:\\dir\\file.txt", u"s", "stream");
+    winsim::AddHardLink(u"C:\\dir\\sub\\other.txt", u"C:\\dir\\file.txt");
+    EXPECT_EQ(winsim::Contents(u"C:\\dir\\sub\\other.txt:s"), "stream");
+    HANDLE h = CreateFileW(u"C:\\dir\\sub\\other.txt", FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    EXPECT_EQ(info.nNumberOfLinks, 2u);
+    CloseHandle(h);
+    // A stream deleted through one name is gone from the other.
+    EXPECT_TRUE(DeleteFileW(u"C:\\dir\\file.txt:s"));
+    EXPECT_FALSE(winsim::Exists(u"C:\\dir\\sub\\other.txt:s"));
+    // The first name deleted: the other keeps the file.
+    EXPECT_TRUE(DeleteFileW(u"C:\\dir\\file.txt"));
+    EXPECT_EQ(winsim::Contents(u"C:\\dir\\sub\\other.txt"), "hello");
+
+    winsim::AddFile(u"C:\\dir\\a.txt", "old");
+    winsim::AddStream(u"C:\\dir\\a.txt", u"s", "kept");
+    winsim::AddHardLink(u"C:\\dir\\b.txt", u"C:\\dir\\a.txt");
+    winsim::AddFile(u"C:\\dir\\new.txt", "new");
+    EXPECT_TRUE(ReplaceFileW(u"C:\\dir\\a.txt", u"C:\\dir\\new.txt", nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(winsim::Contents(u"C:\\dir\\a.txt"), "new");
+    EXPECT_EQ(winsim::Contents(u"C:\\dir\\a.txt:s"), "kept");
+    EXPECT_EQ(winsim::Contents(u"C:\\dir\\b.txt"), "old") << "the other name keeps the old file";
+    EXPECT_FALSE(winsim::Exists(u"C:\\dir\\new.txt"));
+}
+
+// Opening a file to overwrite it deletes its named streams; cutting it does not.
+TEST_F(WinsimTest, OverwritingAFileDeletesItsStreamsTruncatingDoesNot)
+{
+    const struct {
+        DWORD disposition;
+        bool streamsStay;
+    } cases[] = {{CREATE_ALWAYS, false}, {TRUNCATE_EXISTING, true}, {OPEN_ALWAYS, true}};
+    for (const auto& c : cases) {
+        winsim::AddFile(u"C:\\dir\\o.txt", "data");
+        winsim::AddStream(u"C:\\dir\\o.txt", u"s", "stream");
+        HANDLE h = CreateFileW(u"C:\\dir\\o.txt", GENERIC_WRITE, 0, nullptr, c.disposition, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+        EXPECT_EQ(winsim::Exists(u"C:\\dir\\o.txt:s"), c.streamsStay) << "disposition " << c.disposition;
+    }
+}
+
+// Writes stay in the cache until FlushFileBuffers: a device pulled out keeps
+// only what was flushed.
+TEST_F(WinsimTest, AWriteReachesTheMediumOnlyWhenFlushed)
+{
+    for (bool flush : {false, true}) {
+        winsim::AddFile(u"C:\\dir\\w.txt", "before");
+        HANDLE h = CreateFileW(u"C:\\dir\\w.txt", GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD done = 0;
+        EXPECT_TRUE(WriteFile(h, "after", 5, &done, nullptr));
+        if (flush)
+            EXPECT_TRUE(FlushFileBuffers(h));
+        CloseHandle(h);
+        winsim::PullOutDevice(u'C');
+        EXPECT_EQ(winsim::Contents(u"C:\\dir\\w.txt"), flush ? "after" : "before");
+    }
+}
+
 TEST_F(WinsimTest, FaultsHitTheNthCallAndAreLogged)
 {
     winsim::FailCall("GetFileAttributesW", ERROR_NOT_READY, 2);

@@ -1,6 +1,8 @@
 // DeleteFileW and RemoveDirectoryW, with the refusals Windows gives: a
 // read-only file, an open handle that does not share delete, a mapped file, a
 // directory that is not empty, a volume root, the process's current directory.
+#include <algorithm>
+
 #include "calls.h"
 #include "handles.h"
 #include "pathname.h"
@@ -19,6 +21,25 @@ void Unlink(const std::shared_ptr<Node>& node)
     // Handles still open on it (they shared delete) keep the node alive; it is
     // gone from the namespace at once, as with POSIX delete semantics.
     node->parent = nullptr;
+}
+
+// Removes the one name a path reached. A file with other names stays for
+// them; its first name moves to one of those when it was the one removed.
+void UnlinkName(const ResolvedPath& r)
+{
+    const std::shared_ptr<Node>& node = r.node;
+    if (node->links <= 1) {
+        Unlink(node);
+        return;
+    }
+    Node* dir = r.parent.get();
+    std::u16string key;
+    for (const auto& [k, child] : dir->children)
+        if (child == node && (k == Upcase(r.components.back()) || EqualsNoCase(node->shortName, r.components.back())))
+            key = k;
+    dir->children.erase(key);
+    dir->written = Now();
+    node->ForgetName(dir, key);
 }
 
 bool IsCurrentDirectory(const Node* node)
@@ -72,7 +93,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
     // A file with a mapped section cannot be deleted (STATUS_CANNOT_DELETE).
     if (NodeIsMapped(*node))
         return Fail(ERROR_ACCESS_DENIED, FALSE);
-    Unlink(node);
+    UnlinkName(r);
     return TRUE;
 }
 

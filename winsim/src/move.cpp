@@ -110,6 +110,25 @@ extern "C" BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplac
     if (HeldWithoutShareDelete(target.get(), nullptr) || HeldWithoutShareDelete(source.get(), nullptr))
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
 
+    if (target->links > 1) {
+        // The replacement is renamed into the replaced name: the file's other
+        // names keep the old file, and the links are split. The replacement
+        // takes the replaced file's creation time and the streams it lacks.
+        for (const auto& s : target->named)
+            if (!source->FindNamed(s->name))
+                source->named.push_back(std::make_shared<Stream>(*s));
+        source->created = target->created;
+        Node* from = source->parent;
+        from->children.erase(Upcase(source->name));
+        from->written = Now();
+        Node* dir = replaced.parent.get();
+        const std::u16string key = Upcase(replaced.components.back());
+        dir->children[key] = source;
+        source->parent = dir;
+        source->name = replaced.components.back();
+        target->ForgetName(dir, key);
+        return TRUE;
+    }
     // The replaced entry stays (its identity); it takes the replacement's data
     // and attributes, and the streams of both.
     target->data = source->data;

@@ -1,5 +1,7 @@
 #include "node.h"
 
+#include <algorithm>
+
 #include "sim.h"
 
 namespace winsim::detail {
@@ -10,6 +12,20 @@ std::shared_ptr<Stream> Node::FindNamed(std::u16string_view name) const
         if (EqualsNoCase(s->name, name))
             return s;
     return nullptr;
+}
+
+void Node::ForgetName(const Node* dir, const std::u16string& key)
+{
+    --links;
+    auto other = std::find_if(otherNames.begin(), otherNames.end(),
+                              [&](const auto& n) { return n.first == dir && Upcase(n.second) == key; });
+    if (other != otherNames.end()) {
+        otherNames.erase(other);
+    } else if (!otherNames.empty()) {
+        parent = otherNames.back().first;
+        name = otherNames.back().second;
+        otherNames.pop_back();
+    }
 }
 
 DWORD Node::EffectiveAttributes() const

@@ -51,11 +51,18 @@ struct Node {
     std::vector<std::shared_ptr<Stream>> named;
 
     std::shared_ptr<Stream> FindNamed(std::u16string_view name) const;
+    // One of several names (dir, upper-case key) is gone from its directory:
+    // the count drops, and the first name moves to another when it was that one.
+    void ForgetName(const Node* dir, const std::u16string& key);
     // What GetFileAttributesW reports: FILE_ATTRIBUTE_NORMAL alone for a file
     // without other attributes, the directory bit for a directory.
     DWORD EffectiveAttributes() const;
     // How many names (hard links) the file has: GetFileInformationByHandle.
+    // The first is name in parent; the others are here, as (directory, name).
+    // Every name is an entry of its directory that leads to this one node: the
+    // data and the streams belong to the file, not to a name.
     DWORD links = 1;
+    std::vector<std::pair<Node*, std::u16string>> otherNames;
     // The full local path, for messages and the call log.
     std::u16string Path(WCHAR driveLetter) const;
 

@@ -260,6 +260,20 @@ void AddDirectorySymlink(std::u16string_view path, std::u16string_view target)
     MustFind(path)->reparseTag = IO_REPARSE_TAG_SYMLINK;
 }
 
+void AddHardLink(std::u16string_view path, std::u16string_view existing)
+{
+    WorldLock lock(WorldMutex());
+    auto node = MustFind(existing);
+    if (node->directory)
+        throw std::invalid_argument("winsim: a directory has no hard links: " + detail::Narrow(existing));
+    ResolvedPath r = MustResolve(path);
+    if (r.node || !r.parent || r.components.empty())
+        throw std::invalid_argument("winsim: no room for a link at " + detail::Narrow(path));
+    r.parent->children[Upcase(r.components.back())] = node;
+    node->otherNames.emplace_back(r.parent.get(), r.components.back());
+    ++node->links;
+}
+
 void AddReparseFile(std::u16string_view path, DWORD tag, std::string_view contents)
 {
     WorldLock lock(WorldMutex());

@@ -64,6 +64,9 @@ void SetShortName(std::u16string_view path, std::u16string_view shortName);
 // A symbolic link to a file at path (a new entry with a reparse point of tag
 // IO_REPARSE_TAG_SYMLINK). Opening it reaches the target; the target need not exist.
 void AddFileSymlink(std::u16string_view path, std::u16string_view target);
+// A second name (a hard link) at path for the existing file at existing, on the
+// same volume: one file, its data and its streams reached by both names.
+void AddHardLink(std::u16string_view path, std::u16string_view existing);
 // A file carrying a reparse point of a tag that no filter of the system
 // handles (an AppExecLink, a WSL link, a deduplicated file without the
 // feature): opening it fails with ERROR_CANT_ACCESS_FILE unless the reparse
