@@ -1,8 +1,10 @@
 // Where transfers put things: the local target of a download derived from
 // the plugin path and the host's proposal, and the target of an upload
 // resolved against winsim's files. Beyond not crashing: a download's target
-// is the host's proposal or lies in its folder, on its drive; an upload's
-// target lies on the drive the host named and is reported as a plugin path.
+// lies in the folder of the host's proposal (up to its last backslash), on
+// its drive, and its name is one Windows can hold (no stream of anything, no
+// device, no trailing dot or space); an upload's target lies on the drive the
+// host named and is reported as a plugin path.
 #include "fileops/create_directory.h"
 #include "plugin/paths.h"
 #include "fuzz_support.h"
@@ -26,10 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string input(remote.begin(), remote.end());
 
     const WString target = DeriveLocalTarget(remote, local);
+    const std::size_t slash = local.rfind('\\');
+    const WString folder = slash == WString::npos ? WString() : local.substr(0, slash + 1);
+    if (target.compare(0, folder.size(), folder) != 0)
+        fuzz::Fail("a download's target lies in the folder of the host's proposal", input, target);
+    const WString name = target.substr(folder.size());
+    if (name != SafeFileName(name))
+        fuzz::Fail("a download's target has a name Windows can hold", input, target);
     if (target != local) {
-        const WString folder = DirectoryPart(local);
-        if (target.compare(0, folder.size(), folder) != 0)
-            fuzz::Fail("a download's target lies in the folder of the host's proposal", input, target);
         // The name put behind the folder comes from the plugin path: it
         // never makes the target a path of another drive. (The host always
         // proposes a full path; a bare name has no folder to stay in.)
