@@ -674,6 +674,9 @@ TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
     ASSERT_TRUE(CreateDirectoryW(tmp.c_str(), nullptr));
     WriteBytes(tmp + L"\\edited.txt", "the user's edit");
     WriteBytes(tmp + L"\\big.in", big);
+    WriteBytes(out + L"\\earlier.dat", "an earlier copy");
+    WriteBytes(Data(L"earlier.dat"), "an earlier copy");
+    WriteBytes(Data(L"f.txt:CON:$DATA"), "a stream named like a device");
     struct Row {
         const char* name;
         int abortAt;
@@ -701,6 +704,20 @@ TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
         {"F4 on ::$DATA comes back into the file itself", 0,
          {L"put", tmp + L"\\edited.txt", Remote(Data(L"e.txt")) + L"\\::$DATA", L"1"}, "FsPutFileW = 0 FS_FILE_OK",
          nullptr, Data(L"e.txt:$DATA:$DATA"), Data(L"e.txt"), "the user's edit"},
+        // An overwrite that does not complete leaves the existing file exactly
+        // as it was, and the new file beside it never outlives the call.
+        {"Esc during an overwrite of a local file", 2,
+         {L"get", Remote(Data(L"big.dat")) + L"\\::$DATA", out + L"\\earlier.dat", L"1"},
+         "FsGetFileW = 5 FS_FILE_USERABORT", nullptr, out + L"\\earlier.dat.~tnw00", out + L"\\earlier.dat",
+         "an earlier copy"},
+        {"Esc during an overwrite of a file in a directory", 2,
+         {L"put", tmp + L"\\big.in", Remote(Data(L"earlier.dat")), L"1"}, "FsPutFileW = 5 FS_FILE_USERABORT", nullptr,
+         Data(L"earlier.dat.~tnw00"), Data(L"earlier.dat"), "an earlier copy"},
+        // A host that keeps the entry's colons in its proposal: the copy is a
+        // file of a name Windows can hold, never a stream or a device.
+        {"F5 of a stream named CON", 0, {L"get", Remote(Data(L"f.txt")) + L"\\:CON:$DATA", out + L"\\:CON:$DATA"},
+         "FsGetFileW = 0 FS_FILE_OK", nullptr, out + L"\\:CON:$DATA", out + L"\\_CON",
+         "a stream named like a device"},
         {"F6 between two panels of the plugin", 0,
          {L"rename", Remote(Data(L"f.txt")), Remote(out + L"\\f.txt"), L"1"}, "FsRenMovFileW = 6 FS_FILE_NOTSUPPORTED",
          "Not Supported", out + L"\\f.txt", Data(L"f.txt"), "the file"},
