@@ -14,6 +14,11 @@ WString DriveAsRoot(WString localPath)
 
 namespace {
 
+// Attribute bits newer systems know that an attribute change must keep.
+constexpr DWORD kNoScrubData = 0x00020000;
+constexpr DWORD kPinned = 0x00080000;
+constexpr DWORD kUnpinned = 0x00100000;
+
 BOOL SetAttributes(const WCHAR* remoteName, int newAttr)
 {
     if (PluginState().Disabled)
@@ -22,10 +27,20 @@ BOOL SetAttributes(const WCHAR* remoteName, int newAttr)
     if (target.IsStream)
         return kPluginTrue;
     FileSystemRedirectionOff redirection;
-    // The system's own result is passed on. Bits it does not know are its
-    // business: it drops most of them and refuses a few (the directory bit on
-    // a file).
-    return SetFileAttributesW(PlainPathOrLong(DriveAsRoot(target.Path)).c_str(), static_cast<DWORD>(newAttr));
+    const WString path = PlainPathOrLong(DriveAsRoot(target.Path));
+    // SetFileAttributesW replaces the whole settable set; the host speaks of
+    // four bits only. Not-content-indexed, temporary, offline and a cloud
+    // file's pinned state stay as they were.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                            kNoScrubData | kPinned | kUnpinned;
+    const DWORD current = GetFileAttributesW(path.c_str());
+    if (current == INVALID_FILE_ATTRIBUTES)
+        return FALSE;
+    DWORD wanted = (current & kKept) | (static_cast<DWORD>(newAttr) & kHostAttributeBits);
+    if (wanted == 0)
+        wanted = FILE_ATTRIBUTE_NORMAL;
+    // The system's own result is passed on.
+    return SetFileAttributesW(path.c_str(), wanted);
 }
 
 }  // namespace

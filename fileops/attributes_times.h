@@ -7,19 +7,19 @@
 
 #include "plugin/text.h"
 
-// Which of the three times SetEntryTime sets.
-enum class TimeKind : int {
-    LastAccess = 0,
-    LastWrite = 1,
-    Creation = 2,
-};
+// Sets the given times (null: left as they are) of a file or directory at a
+// plain local path, through one handle opened with FILE_WRITE_ATTRIBUTES,
+// shared with everyone, with backup semantics and on the link itself. Each
+// time is rounded to the nearest millisecond through the calendar form first.
+// False, with nothing set, when a time has no calendar form, the entry
+// cannot be opened, or the system refuses.
+bool SetEntryTimes(const WString& path, const FILETIME* creation, const FILETIME* lastAccess,
+                   const FILETIME* lastWrite);
 
-// Sets one time of the file at a plain local path through a handle of its own
-// (GENERIC_WRITE, so read-only files and directories fail). The time is
-// rounded to the nearest millisecond through the calendar form first. False
-// when the file cannot be opened, the time has no calendar form, or the
-// system refuses it.
-bool SetEntryTime(const WString& path, TimeKind kind, const FILETIME& time);
+// The attribute bits the host's FsSetAttrW changes; every other bit of the
+// entry stays as it was.
+constexpr DWORD kHostAttributeBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // A drive ("C:") as its volume's root ("C:\"): a bare drive names the drive's
 // current directory, which an attribute or time change must never reach.

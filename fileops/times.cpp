@@ -1,5 +1,5 @@
-// FsSetTimeW and SetEntryTime: each given time is set through a handle of its
-// own, and the first one that cannot be set ends the work.
+// FsSetTimeW and SetEntryTimes: the given times are set together through one
+// handle that only writes attributes.
 #include <cstdint>
 
 #include "fileops/attributes_times.h"
@@ -54,35 +54,38 @@ BOOL SetTimes(const WCHAR* remoteName, const FILETIME* creation, const FILETIME*
     ResolvedStreamPath target = ResolveStreamPath(FromHost(remoteName));
     if (target.IsStream)
         return kPluginTrue;
+    if (!creation && !lastAccess && !lastWrite)
+        return kPluginTrue;
     FileSystemRedirectionOff redirection;
-    const WString path = DriveAsRoot(target.Path);
-    bool ok = true;
-    if (creation)
-        ok = SetEntryTime(path, TimeKind::Creation, *creation);
-    if (lastAccess && ok)
-        ok = SetEntryTime(path, TimeKind::LastAccess, *lastAccess);
-    if (lastWrite && ok)
-        ok = SetEntryTime(path, TimeKind::LastWrite, *lastWrite);
-    return PluginBool(ok);
+    return PluginBool(SetEntryTimes(DriveAsRoot(target.Path), creation, lastAccess, lastWrite));
 }
 
 }  // namespace
 
-bool SetEntryTime(const WString& path, TimeKind kind, const FILETIME& time)
+bool SetEntryTimes(const WString& path, const FILETIME* creation, const FILETIME* lastAccess,
+                   const FILETIME* lastWrite)
 {
-    // No backup semantics: a directory cannot be opened this way, and a
-    // read-only file refuses GENERIC_WRITE.
-    UniqueFile file(
-        CreateFileW(PlainPathOrLong(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    // Every time is checked before anything is set: all of them or none.
+    FILETIME converted[3];
+    const FILETIME* given[3] = {creation, lastAccess, lastWrite};
+    const FILETIME* set[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (!given[i])
+            continue;
+        if (!RoundThroughCalendar(*given[i], converted[i]))
+            return false;
+        set[i] = &converted[i];
+    }
+    // The right to write attributes only, shared with everyone: a document
+    // another program has open, a read-only file and (with backup semantics)
+    // a directory all take new times. A link's own times change, never its
+    // target's, as SetFileAttributesW acts on the link too.
+    UniqueFile file(CreateFileW(PlainPathOrLong(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         return false;
-    FILETIME converted;
-    if (!RoundThroughCalendar(time, converted))
-        return false;
-    const FILETIME* creation = kind == TimeKind::Creation ? &converted : nullptr;
-    const FILETIME* lastAccess = kind == TimeKind::LastAccess ? &converted : nullptr;
-    const FILETIME* lastWrite = kind == TimeKind::LastWrite ? &converted : nullptr;
-    return SetFileTime(file.Get(), creation, lastAccess, lastWrite) != FALSE;
+    return SetFileTime(file.Get(), set[0], set[1], set[2]) != FALSE;
 }
 
 extern "C" BOOL WINAPI FsSetTimeW(WCHAR* RemoteName, FILETIME* CreationTime, FILETIME* LastAccessTime,

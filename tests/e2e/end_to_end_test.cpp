@@ -167,6 +167,14 @@ TEST_F(EndToEnd, AttributesAreSetOnFilesDirectoriesAndNotOnStreams)
         EXPECT_EQ(GetFileAttributesW(row.target.c_str()) & kShown, row.expected) << row.name;
     }
     SetFileAttributesW(Data(L"f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The bits the host does not speak of stay as they were.
+    WriteBytes(Data(L"i.txt"), "file");
+    ASSERT_TRUE(SetFileAttributesW(Data(L"i.txt").c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE));
+    const DWORD kept = GetFileAttributesW(Data(L"i.txt").c_str()) & FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    HostRun run = Host({L"attr", Remote(Data(L"i.txt")), std::to_wstring(FILE_ATTRIBUTE_HIDDEN)});
+    EXPECT_EQ(GetFileAttributesW(Data(L"i.txt").c_str()) & (FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_HIDDEN),
+              kept | FILE_ATTRIBUTE_HIDDEN)
+        << run.Text();
 }
 
 TEST_F(EndToEnd, WriteTimeIsRoundedToTheMillisecond)
@@ -211,8 +219,7 @@ TEST_F(EndToEnd, TimesOfDirectoriesAndStreams)
         const char* result;
     };
     const Row rows[] = {
-        {"a directory with a time: it cannot be opened for writing", Remote(Data(L"dir")), L"2020-01-01T00:00:00",
-         "0 FALSE"},
+        {"a directory with a time", Remote(Data(L"dir")), L"2020-01-01T00:00:00", "-1 TRUE"},
         {"a directory with no time: nothing to do", Remote(Data(L"dir")), L"-", "-1 TRUE"},
         {"a named stream: nothing to do", Remote(Data(L"s.txt")) + L"\\:s:$DATA", L"2020-01-01T00:00:00", "-1 TRUE"},
     };
@@ -223,6 +230,10 @@ TEST_F(EndToEnd, TimesOfDirectoriesAndStreams)
         EXPECT_EQ(run.First("FsSetTimeW = "), row.result) << row.name << "\n" << run.Text();
     }
     EXPECT_EQ(Ticks(Times(Data(L"s.txt"), 2)), before) << "the stream's file keeps its write time";
+    SYSTEMTIME st{};
+    const FILETIME dirWritten = Times(Data(L"dir"), 2);
+    FileTimeToSystemTime(&dirWritten, &st);
+    EXPECT_EQ(st.wYear, 2020) << "the directory's write time";
 }
 
 // ------------------------------------------------------------------ the refused rename and the language file
@@ -718,6 +729,13 @@ TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
         {"F5 of a stream named CON", 0, {L"get", Remote(Data(L"f.txt")) + L"\\:CON:$DATA", out + L"\\:CON:$DATA"},
          "FsGetFileW = 0 FS_FILE_OK", nullptr, out + L"\\:CON:$DATA", out + L"\\_CON",
          "a stream named like a device"},
+        // F8 on a file from the folder above: the file goes as a whole or
+        // not at all, never its streams one by one.
+        {"F8 of a file another program holds", 0,
+         {L"hold", Data(L"f.txt"), L"+", L"status", L"start", Remote(data_), L"8", L"+", L"del",
+          Remote(Data(L"f.txt")) + L"\\:s:$DATA", L"+", L"rmdir", Remote(Data(L"f.txt")), L"+", L"status", L"end",
+          Remote(data_), L"8"},
+         "FsRemoveDirW = 0 FALSE, error 32", nullptr, L"", Data(L"f.txt:s:$DATA"), "the stream"},
         {"F6 between two panels of the plugin", 0,
          {L"rename", Remote(Data(L"f.txt")), Remote(out + L"\\f.txt"), L"1"}, "FsRenMovFileW = 6 FS_FILE_NOTSUPPORTED",
          "Not Supported", out + L"\\f.txt", Data(L"f.txt"), "the file"},

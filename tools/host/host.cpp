@@ -433,6 +433,23 @@ bool Hold(const Args& a)
     return true;
 }
 
+// FsStatusInfoW as the file manager sends it around an operation.
+using FsStatusInfoWProc = void(WINAPI*)(WCHAR*, int, int);
+
+bool Status(const Args& a)
+{
+    if (!Need(a, 3, "status start|end DIR OPERATION"))
+        return false;
+    auto status = Export<FsStatusInfoWProc>("FsStatusInfoW");
+    if (!status)
+        return true;
+    std::wstring dir = a[2];
+    const int startEnd = a[1] == L"end" ? 1 : 0;
+    status(dir.data(), startEnd, ParseInt(a[3]));
+    Out("FsStatusInfoW " + Utf8(a[1]) + " " + Utf8(a[2]) + " " + Utf8(a[3]));
+    return true;
+}
+
 bool Attr(const Args& a)
 {
     if (!Need(a, 2, "attr PATH ATTRIBUTES"))
@@ -685,6 +702,7 @@ void Usage()
     Out("  preview PATH [W H]             FsGetPreviewBitmapW");
     Out("  rootname                       FsGetDefRootName");
     Out("  hold PATH                      keep PATH open, unshared, until the host ends");
+    Out("  status start|end DIR OP        FsStatusInfoW (8 delete, 3 copy out, 5 copy in)");
     Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload, --backup-from-files");
 }
 
@@ -725,6 +743,8 @@ bool Run(const Args& a)
         return RootName(a);
     if (c == L"hold")
         return Hold(a);
+    if (c == L"status")
+        return Status(a);
     Out("unknown command: " + Utf8(c));
     return false;
 }
