@@ -152,6 +152,42 @@ TEST_F(TransferTest, AnEncryptedFilesStreamsAreCopiedOutEncryptedOrNotAtAll)
     }
 }
 
+// What the listing showed can be copied: the stream is read as the listing
+// read it (backup semantics, shared with writers).
+TEST_F(TransferTest, CopyOutReadsWhatTheListingShowed)
+{
+    winsim::AddFile(u"C:\\dir\\log.txt", "log lines");
+    winsim::AddStream(u"C:\\dir\\log.txt", u"s", "log stream");
+    winsim::AddFile(u"C:\\dir\\protected.txt", "protected");
+    winsim::AddStream(u"C:\\dir\\protected.txt", u"p", "protected stream");
+    winsim::DenyAccess(u"C:\\dir\\protected.txt");
+    // A program that writes its log and shares reading and writing.
+    HANDLE writer = CreateFileW(u"C:\\dir\\log.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    HANDLE streamWriter = CreateFileW(u"C:\\dir\\log.txt:s", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(streamWriter, INVALID_HANDLE_VALUE);
+    const struct {
+        const char16_t* remote;
+        const char16_t* local;
+        const char* bytes;
+    } rows[] = {
+        {u"\\C:\\dir\\log.txt\\::$DATA", u"D:\\out\\log.txt", "log lines"},
+        {u"\\C:\\dir\\log.txt\\:s:$DATA", u"D:\\out\\s", "log stream"},
+        // An elevated user (the backup privilege) past the file's ACL.
+        {u"\\C:\\dir\\protected.txt\\::$DATA", u"D:\\out\\protected.txt", "protected"},
+        {u"\\C:\\dir\\protected.txt\\:p:$DATA", u"D:\\out\\x", "protected stream"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(U8(row.remote));
+        EXPECT_EQ(Get(row.remote, row.local), FS_FILE_OK);
+        EXPECT_EQ(winsim::Contents(LocalName()), row.bytes);
+    }
+    CloseHandle(streamWriter);
+    CloseHandle(writer);
+}
+
 TEST_F(TransferTest, DownloadOfAnExistingTarget)
 {
     winsim::AddFile(u"D:\\out\\name", "old");

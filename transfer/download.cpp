@@ -119,9 +119,14 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
             return FS_FILE_READERROR;
         copy = [&] { return BackupStreamCopy(special->File, special->Kind, target, remoteName, localName, move); };
     } else {
-        LastErrorClearing clearing;
-        clearing.beforeSourceMapping = true;
-        copy = [&, clearing] { return MappedCopy(source.Path, target, remoteName, localName, clearing, move); };
+        // The stream is read as the listing read it, so that what it showed
+        // can be copied: past an ACL for an elevated user, and beside a
+        // program that writes the file.
+        MappedCopyOptions options;
+        options.clearing.beforeSourceMapping = true;
+        options.durable = move;
+        options.sourceAsListed = true;
+        copy = [&, options] { return MappedCopy(source.Path, target, remoteName, localName, options); };
     }
     if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor))
         return *failed;

@@ -76,12 +76,25 @@ int PercentDone(std::int64_t copied, std::int64_t onePercent)
 }
 
 TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
-                        const WCHAR* progressTargetName, LastErrorClearing clearing, bool durable)
+                        const WCHAR* progressTargetName, const MappedCopyOptions& options)
 {
-    UniqueFile source(CreateFileW(ToLongPath(sourcePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const LastErrorClearing& clearing = options.clearing;
+    const bool durable = options.durable;
+    const DWORD share = options.sourceAsListed ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+    const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (options.sourceAsListed ? FILE_FLAG_BACKUP_SEMANTICS : 0);
+    UniqueFile source(
+        CreateFileW(ToLongPath(sourcePath).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr));
     if (!source)
         return coSourceOpenFailed;
+    // Backup semantics open directories too, which have no data to copy: they
+    // fail as an open without them would.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (options.sourceAsListed && GetFileInformationByHandle(source.Get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        source.Reset();
+        SetLastError(ERROR_ACCESS_DENIED);
+        return coSourceOpenFailed;
+    }
 
     DWORD sizeHigh = 0;
     DWORD sizeLow = GetFileSize(source.Get(), &sizeHigh);

@@ -39,6 +39,17 @@ struct LastErrorClearing {
     bool beforeTargetMapping = false;
 };
 
+struct MappedCopyOptions {
+    LastErrorClearing clearing;
+    // Every view and the target file flushed to the disk before the copy
+    // counts as complete (a move deletes its source after it).
+    bool durable = false;
+    // The source opened as the listing opened it: with backup semantics (an
+    // elevated user reads past its ACL) and shared with writers and deleters
+    // (a log or database another program writes).
+    bool sourceAsListed = false;
+};
+
 // Raised when a page of a view could not be read or written while bytes
 // moved; both views and both mappings are released on the way out.
 class CopyFault : public std::runtime_error {
@@ -56,8 +67,7 @@ int PercentDone(std::int64_t copied, std::int64_t onePercent);
 // target (CreateCopyTarget: an existing file is replaced only once the copy is
 // complete) is given the source's length before the first byte moves. A copy
 // that fails or is aborted after the target was created does not leave it
-// looking complete (DiscardIncompleteTarget). With durable, every view and
-// the target file are flushed to the disk before the copy counts as complete.
-// Progress goes to the host under the two given names.
+// looking complete (DiscardIncompleteTarget). Progress goes to the host under
+// the two given names.
 TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, const WCHAR* progressSourceName,
-                        const WCHAR* progressTargetName, LastErrorClearing clearing, bool durable = false);
+                        const WCHAR* progressTargetName, const MappedCopyOptions& options);

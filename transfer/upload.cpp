@@ -85,12 +85,12 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
         return FS_FILE_OK;
 
     const WCHAR* targetName = target->Path.c_str();
-    LastErrorClearing clearing;
-    clearing.beforeTargetCreate = true;
-    clearing.beforeTargetMapping = true;
+    MappedCopyOptions options;
+    options.clearing.beforeTargetCreate = true;
+    options.clearing.beforeTargetMapping = true;
     // A move deletes its source: the copy must be on the disk first.
-    const bool move = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
-    auto copy = [&] { return MappedCopy(local, target->Path, localName, targetName, clearing, move); };
+    options.durable = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
+    auto copy = [&] { return MappedCopy(local, target->Path, localName, targetName, options); };
     if (std::optional<int> failed = CopyForHost(copy, localName, targetName, false, AnswerFor))
         return *failed;
     if ((copyFlags & FS_COPYFLAGS_MOVE) && !DeleteFileOrDirectoryLong(local)) {
