@@ -4,19 +4,41 @@
 #include <array>
 #include <cstdint>
 
+#include "plugin/dynamic_proc.h"
+
 namespace {
 
 // Switches the system's critical-error dialogs off for its lifetime, so that
-// an empty removable drive does not stop the listing with a dialog.
+// an empty removable drive does not stop the listing with a dialog. The
+// calling thread's mode only: SetErrorMode would change the whole process
+// (the host's other threads) and drop the host's own flags.
+// Windows 7 and later; found at run time.
+using SetThreadErrorModeFn = BOOL WINAPI(DWORD, LPDWORD);
+DynamicProc<SetThreadErrorModeFn> setThreadErrorMode(TEXT("kernel32.dll"), "SetThreadErrorMode");
+
 class CriticalErrorsSilenced {
 public:
-    CriticalErrorsSilenced() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~CriticalErrorsSilenced() { SetErrorMode(previous_); }
+    CriticalErrorsSilenced() : threadMode_(setThreadErrorMode.TryGet())
+    {
+        if (threadMode_)
+            ok_ = threadMode_(SEM_FAILCRITICALERRORS, &previous_) != FALSE;
+        else
+            previous_ = SetErrorMode(SEM_FAILCRITICALERRORS);  // a system older than Windows 7
+    }
+    ~CriticalErrorsSilenced()
+    {
+        if (!threadMode_)
+            SetErrorMode(previous_);
+        else if (ok_)
+            threadMode_(previous_, nullptr);
+    }
     CriticalErrorsSilenced(const CriticalErrorsSilenced&) = delete;
     CriticalErrorsSilenced& operator=(const CriticalErrorsSilenced&) = delete;
 
 private:
-    UINT previous_;
+    SetThreadErrorModeFn* threadMode_;
+    DWORD previous_ = 0;
+    bool ok_ = false;
 };
 
 // Days from 1 January 1970 to a proleptic Gregorian date (H. Hinnant's algorithm).
@@ -70,7 +92,7 @@ WString NtfsDriveLetters()
     return letters;
 }
 
-FILETIME LocalClockFileTime(const SYSTEMTIME& local)
+FILETIME CalendarFileTime(const SYSTEMTIME& local)
 {
     // Days since 1 January 1601 with the time of day, to the millisecond, in
     // 100-ns ticks. Integer arithmetic gives exactly the whole number a
@@ -85,9 +107,10 @@ FILETIME LocalClockFileTime(const SYSTEMTIME& local)
 void DriveToFindData(WIN32_FIND_DATAW& FindData, WCHAR Letter)
 {
     FindData.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL;
+    // The host reads every time of a record as UTC.
     SYSTEMTIME now{};
-    GetLocalTime(&now);
-    const FILETIME time = LocalClockFileTime(now);
+    GetSystemTime(&now);
+    const FILETIME time = CalendarFileTime(now);
     FindData.ftCreationTime = FindData.ftLastAccessTime = FindData.ftLastWriteTime = time;
     FindData.nFileSizeHigh = FindData.nFileSizeLow = 0;
     const WCHAR name[] = {Letter, ':', 0};

@@ -16,10 +16,9 @@ WString VolumeFileSystemName(WCHAR Letter);
 // substituted drive "\??\C:\path", a network drive) are left out.
 WString NtfsDriveLetters();
 
-// A local wall-clock reading as a file time, not converted to UTC: the file
-// time holds the local clock reading.
-FILETIME LocalClockFileTime(const SYSTEMTIME& local);
+// A calendar reading as a file time, in whatever zone the reading is.
+FILETIME CalendarFileTime(const SYSTEMTIME& reading);
 
 // The host's record for a drive, already zero-filled: a folder named "X:",
-// all three times the local clock's reading.
+// all three times now, in UTC.
 void DriveToFindData(WIN32_FIND_DATAW& FindData, WCHAR Letter);

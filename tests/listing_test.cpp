@@ -80,17 +80,21 @@ TEST_F(ListingTest, TheRootListsLocalNtfsDrivesOnly)
     winsim::AddNetworkDrive(u'G', u"\\\\server\\share", u"NTFS");
     winsim::AddEmptyRemovableDrive(u'A');
     winsim::AddVolume(u'Z', u"NTFS");
-    SYSTEMTIME local{2024, 2, 4, 29, 13, 45, 30, 123};
+    // The host reads UTC: the local clock (two hours ahead) is not it.
+    SYSTEMTIME local{2024, 1, 1, 1, 2, 0, 0, 0};
     winsim::SetLocalTime(local);
 
     std::vector<WIN32_FIND_DATAW> raw;
     std::vector<Entry> drives = List(u"\\", nullptr, &raw);
     EXPECT_EQ(drives, (std::vector<Entry>{{u"C:", 0x90, 0}, {u"E:", 0x90, 0}, {u"Z:", 0x90, 0}}));
+    SYSTEMTIME utc{};
+    GetSystemTime(&utc);
+    FILETIME now{};
+    ASSERT_TRUE(SystemTimeToFileTime(&utc, &now));
     for (const auto& f : raw) {
-        // 2024-02-29 13:45:30.123 as a file time, without conversion to UTC.
-        EXPECT_EQ(Ticks(f.ftCreationTime), 133536879301230000ull);
-        EXPECT_EQ(Ticks(f.ftLastAccessTime), 133536879301230000ull);
-        EXPECT_EQ(Ticks(f.ftLastWriteTime), 133536879301230000ull);
+        EXPECT_EQ(Ticks(f.ftCreationTime), Ticks(now)) << "the drive's time in UTC";
+        EXPECT_EQ(Ticks(f.ftLastAccessTime), Ticks(now));
+        EXPECT_EQ(Ticks(f.ftLastWriteTime), Ticks(now));
         EXPECT_EQ(std::u16string(f.cAlternateFileName), std::u16string(f.cFileName));
     }
     // The same for a null path. The error mode is back as it was, and no
@@ -108,7 +112,9 @@ TEST_F(ListingTest, TheRootQueriesEveryLetterAfreshAndOnlyCandidatesVolumes)
     EXPECT_EQ(winsim::CountCalls("QueryDosDeviceW"), 26u);
     // Every letter but the substituted one is a candidate, drives or not.
     EXPECT_EQ(winsim::CountCalls("GetVolumeInformationW"), 25u);
-    EXPECT_EQ(winsim::CountCalls("SetErrorMode"), 50u);
+    // The thread's own error mode, never the process's (the host's).
+    EXPECT_EQ(winsim::CountCalls("SetThreadErrorMode"), 50u);
+    EXPECT_EQ(winsim::CountCalls("SetErrorMode"), 0u);
 }
 
 TEST_F(ListingTest, AfterTheLastDriveNextKeepsReturningFalse)
@@ -447,7 +453,7 @@ TEST_F(ListingTest, TheFilterInForceWhenAListingStartsIsKept)
     FsFindClose(h);
 }
 
-TEST(LocalClockFileTime, CountsTicksFrom1601WithoutAnyZone)
+TEST(CalendarFileTime, CountsTicksFrom1601WithoutAnyZone)
 {
     const struct {
         SYSTEMTIME local;
@@ -459,7 +465,7 @@ TEST(LocalClockFileTime, CountsTicksFrom1601WithoutAnyZone)
         {{2024, 12, 2, 31, 23, 59, 59, 999}, 133801631999990000ull},
     };
     for (const auto& c : cases) {
-        FILETIME t = LocalClockFileTime(c.local);
+        FILETIME t = CalendarFileTime(c.local);
         EXPECT_EQ(Ticks(t), c.ticks) << c.local.wYear << "-" << c.local.wMonth << "-" << c.local.wDay;
     }
 }

@@ -45,6 +45,7 @@ const std::vector<Export>& Exports()
         {"advapi32.dll", "AdjustTokenPrivileges", AsFarProc(&AdjustTokenPrivileges)},
         {"kernel32.dll", "GetLongPathNameW", AsFarProc(&GetLongPathNameW)},
         {"kernel32.dll", "BackupSeek", AsFarProc(&BackupSeek)},
+        {"kernel32.dll", "SetThreadErrorMode", AsFarProc(&SetThreadErrorMode), 6},
         {"kernel32.dll", "GetFinalPathNameByHandleW", AsFarProc(&GetFinalPathNameByHandleW), 6},
         {"kernel32.dll", "Wow64DisableWow64FsRedirection", AsFarProc(&Wow64DisableWow64FsRedirection), 5},
         {"kernel32.dll", "Wow64RevertWow64FsRedirection", AsFarProc(&Wow64RevertWow64FsRedirection), 5},

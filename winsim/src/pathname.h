@@ -42,6 +42,8 @@ std::u16string ToU16(const WCHAR* s);
 // The redirector's state on the calling thread: true while a
 // Wow64DisableWow64FsRedirection has not been reverted.
 bool& RedirectionDisabledOnThisThread();
+// SetThreadErrorMode's mode of the calling thread.
+DWORD& ThreadErrorMode();
 
 // Resolve for the test side of winsim: a test names entries of any length, as
 // MAX_PATH limits the plugin's ordinary paths, not the world a test builds.

@@ -108,7 +108,7 @@ extern "C" BOOL WINAPI GetVolumeInformationW(LPCWSTR lpRootPathName, LPWSTR lpVo
     if (!v)
         return Fail(ERROR_PATH_NOT_FOUND, FALSE);
     if (!v->mediumPresent) {
-        if (!(TheWorld().errorMode & SEM_FAILCRITICALERRORS))
+        if (!((TheWorld().errorMode | ThreadErrorMode()) & SEM_FAILCRITICALERRORS))
             NoteMisuse("a critical-error dialog (no disk in drive " + Narrow(root.substr(0, 2)) +
                        ") raised without SEM_FAILCRITICALERRORS");
         return Fail(ERROR_NOT_READY, FALSE);
@@ -128,6 +128,23 @@ extern "C" BOOL WINAPI GetVolumeInformationW(LPCWSTR lpRootPathName, LPWSTR lpVo
                                         FILE_SUPPORTS_SPARSE_FILES | FILE_SUPPORTS_REPARSE_POINTS |
                                         FILE_SUPPORTS_OBJECT_IDS | FILE_SUPPORTS_ENCRYPTION | FILE_NAMED_STREAMS
                                   : FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+    return TRUE;
+}
+
+DWORD& winsim::detail::ThreadErrorMode()
+{
+    thread_local DWORD mode = 0;
+    return mode;
+}
+
+extern "C" BOOL WINAPI SetThreadErrorMode(DWORD dwNewMode, LPDWORD lpOldMode)
+{
+    WINSIM_ENTER("SetThreadErrorMode", Widen(std::to_string(dwNewMode)), FALSE);
+    if (dwNewMode & ~static_cast<DWORD>(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX))
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (lpOldMode)
+        *lpOldMode = ThreadErrorMode();
+    ThreadErrorMode() = dwNewMode;
     return TRUE;
 }
 

@@ -199,6 +199,7 @@ void Reset()
     TheWorld().process.modulePath = u"C:\\plugins\\NTFSTarnwick.wfx64";
     TheWorld().process.currentDirectory = u"C:\\";
     RedirectionDisabledOnThisThread() = false;
+    ThreadErrorMode() = 0;
     ResetCalls();
     ResetHandles();
     ResetHeap();

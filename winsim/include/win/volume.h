@@ -31,4 +31,6 @@ BOOL WINAPI GetVolumeInformationW(LPCWSTR lpRootPathName, LPWSTR lpVolumeNameBuf
                                   LPDWORD lpFileSystemFlags, LPWSTR lpFileSystemNameBuffer,
                                   DWORD nFileSystemNameSize);
 UINT WINAPI SetErrorMode(UINT uMode);
+// The calling thread's own error mode; the process's stays as it is.
+BOOL WINAPI SetThreadErrorMode(DWORD dwNewMode, LPDWORD lpOldMode);
 }
