@@ -184,3 +184,26 @@ struct GdiObjectTraits {
 };
 
 using UniqueFont = UniqueResource<GdiObjectTraits>;
+
+// COM on the calling thread for as long as it lives, as the shell's calls
+// need it; the host's icon thread may have none. Balanced: uninitialised only
+// when this one initialised it (S_OK or S_FALSE); a thread already in the
+// other apartment (RPC_E_CHANGED_MODE) keeps what it has, and the shell call
+// runs in it.
+class ComOnThisThread {
+public:
+    ComOnThisThread() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComOnThisThread()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    // COM is there for the shell: initialised here, or already on the thread
+    // in the other apartment.
+    bool Ready() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+    ComOnThisThread(const ComOnThisThread&) = delete;
+    ComOnThisThread& operator=(const ComOnThisThread&) = delete;
+
+private:
+    HRESULT result_;
+};

@@ -100,6 +100,9 @@ UniqueIcon GetShellIcon(const WString& path, bool small)
         return UniqueIcon();
     SHFILEINFOW info{};
     FileSystemRedirectionBackOn shell;
+    ComOnThisThread com;
+    if (!com.Ready())
+        return UniqueIcon();
     DWORD_PTR found = SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | kShellIconSize[small ? 1 : 0]);
     UniqueIcon icon(info.hIcon);
     if (!found)

@@ -248,7 +248,14 @@ TEST_F(WinsimFilesTest, IconsAreTrackedUntilDestroyed)
     ASSERT_TRUE(winsim::DescribeIcon(b).has_value());
     EXPECT_EQ(winsim::DescribeIcon(b)->imageEdge, 16) << "the closest image";
     SHFILEINFOW info{};
+    // The shell needs COM on the thread; a second initialisation in the other
+    // apartment is refused and counts nothing.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
     EXPECT_NE(SHGetFileInfoW(u"C:\\d\\f.txt", 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON), 0u);
+    CoUninitialize();
+    CoUninitialize();
     ASSERT_TRUE(winsim::DescribeIcon(info.hIcon).has_value());
     EXPECT_EQ(winsim::DescribeIcon(info.hIcon)->width, 16);
 
@@ -266,9 +273,11 @@ TEST_F(WinsimFilesTest, IconsAreTrackedUntilDestroyed)
     SetLastError(0xdeadbeef);
     EXPECT_EQ(LoadImageW(winsim::PluginModule(), u"OTHER", IMAGE_ICON, 16, 16, 0), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     EXPECT_EQ(SHGetFileInfoW(u"C:\\d\\missing.txt", 0, &info, sizeof(info), SHGFI_ICON), 0u);
     EXPECT_EQ(info.hIcon, nullptr);
     EXPECT_EQ(SHGetFileInfoW(u"C:\\d\\f.txt:s", 0, &info, sizeof(info), SHGFI_ICON), 0u);
+    CoUninitialize();
 }
 
 TEST_F(WinsimFilesTest, LoadIconWithScaleDownArrivedWithWindows6)

@@ -131,9 +131,47 @@ extern "C" BOOL WINAPI DestroyIcon(HICON hIcon)
     return TRUE;
 }
 
+namespace {
+struct ComOnThread {
+    int count = 0;
+    DWORD apartment = 0;
+};
+ComOnThread& ThreadCom()
+{
+    thread_local ComOnThread com;
+    return com;
+}
+}  // namespace
+
+extern "C" HRESULT WINAPI CoInitializeEx(LPVOID, DWORD dwCoInit)
+{
+    WINSIM_ENTER("CoInitializeEx", {}, E_FAIL);
+    ComOnThread& com = ThreadCom();
+    const DWORD apartment = dwCoInit & COINIT_APARTMENTTHREADED;
+    if (com.count > 0 && com.apartment != apartment)
+        return RPC_E_CHANGED_MODE;
+    com.apartment = apartment;
+    return com.count++ == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" void WINAPI CoUninitialize()
+{
+    WorldLock lock(WorldMutex());
+    Enter("CoUninitialize");
+    ComOnThread& com = ThreadCom();
+    if (com.count == 0) {
+        NoteMisuse("CoUninitialize without a CoInitializeEx that succeeded on the thread");
+        return;
+    }
+    --com.count;
+}
+
 extern "C" DWORD_PTR WINAPI SHGetFileInfoW(LPCWSTR pszPath, DWORD, SHFILEINFOW* psfi, UINT, UINT uFlags)
 {
     WINSIM_ENTER("SHGetFileInfoW", ToU16(pszPath), 0);
+    // "You must initialize COM ... prior to calling SHGetFileInfo."
+    if (ThreadCom().count == 0)
+        NoteMisuse("SHGetFileInfoW on a thread without COM");
     if (!pszPath)
         return 0;
     if (psfi)

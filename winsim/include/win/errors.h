@@ -85,5 +85,6 @@
 #define S_FALSE (static_cast<HRESULT>(1L))
 #define E_FAIL (static_cast<HRESULT>(0x80004005L))
 #define E_NOTIMPL (static_cast<HRESULT>(0x80004001L))
+#define RPC_E_CHANGED_MODE (static_cast<HRESULT>(0x80010106L))
 #define SUCCEEDED(hr) ((static_cast<HRESULT>(hr)) >= 0)
 #define FAILED(hr) ((static_cast<HRESULT>(hr)) < 0)

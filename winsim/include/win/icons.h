@@ -43,6 +43,14 @@ typedef struct _SHFILEINFOW {
 extern "C" {
 // Non-zero with SHGFI_ICON when the path names an existing entry; the icon in
 // hIcon then belongs to the caller, who destroys it.
+// COM on the calling thread, which the shell's calls need. A thread keeps
+// the apartment its first initialisation chose: asking for the other one
+// answers RPC_E_CHANGED_MODE (and counts nothing).
+#define COINIT_MULTITHREADED 0x0u
+#define COINIT_APARTMENTTHREADED 0x2u
+#define COINIT_DISABLE_OLE1DDE 0x4u
+HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+void WINAPI CoUninitialize();
 DWORD_PTR WINAPI SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* psfi, UINT cbFileInfo,
                                 UINT uFlags);
 // Exported by comctl32.dll version 6 only: the plugin reaches it through
