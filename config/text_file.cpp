@@ -84,6 +84,16 @@ DecodedText DecodeText(const std::string& bytes)
         return {DecodeUtf16(bytes, 2, false), TextEncoding::Utf16LE};
     if (StartsWith(bytes, "\xFE\xFF", 2))
         return {DecodeUtf16(bytes, 2, true), TextEncoding::Utf16BE};
+    const bool beyondAscii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii) {
+        try {
+            return {DecodeWithCodePage(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), bytes.size()),
+                    TextEncoding::Utf8WithoutMark};
+        } catch (const TextFileError&) {
+            // Not UTF-8: the ANSI code page it was written in.
+        }
+    }
     return {DecodeWithCodePage(CP_ACP, 0, bytes.data(), bytes.size()), TextEncoding::Ansi};
 }
 
@@ -177,13 +187,15 @@ std::string EncodeText(WStringView text, TextEncoding& encoding)
         }
         encoding = TextEncoding::Utf8;
     }
-    if (encoding == TextEncoding::Utf8 && HasLoneSurrogate(text))
+    if ((encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithoutMark) && HasLoneSurrogate(text))
         encoding = TextEncoding::Utf16LE;
     switch (encoding) {
     case TextEncoding::Utf16LE:
         return EncodeUtf16(text, false);
     case TextEncoding::Utf16BE:
         return EncodeUtf16(text, true);
+    case TextEncoding::Utf8WithoutMark:
+        return EncodeWithCodePage(CP_UTF8, text, nullptr);
     case TextEncoding::Utf8:
     case TextEncoding::Ansi:
         break;

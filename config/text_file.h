@@ -15,7 +15,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+// Utf8WithoutMark: UTF-8 as Notepad saves it by default (Windows 10 1903 on).
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf8WithoutMark };
 
 struct DecodedText {
     WString Text;
@@ -27,8 +28,10 @@ struct DecodedText {
 std::string ReadWholeFile(const WString& path, bool missingIsEmpty);
 
 // Decodes by byte-order mark (UTF-8, UTF-16 LE or BE; the mark is not part of
-// the text), else the system's ANSI code page. Invalid UTF-8 or a UTF-16 text
-// of odd length raises TextFileError.
+// the text). Without a mark, a text with bytes beyond ASCII that is valid
+// UTF-8 throughout is UTF-8 (the odds that an ANSI text is so are slim);
+// anything else is the system's ANSI code page. Invalid UTF-8 after a mark or
+// a UTF-16 text of odd length raises TextFileError.
 DecodedText DecodeText(const std::string& bytes);
 
 // Lines end at CR LF, a lone LF or a lone CR; a break at the very end does not
@@ -39,7 +42,8 @@ std::vector<WString> SplitLines(WStringView text);
 std::vector<WString> ReadTextLines(const WString& path);
 
 // The bytes of a text in an encoding, with its byte-order mark (UTF-8, UTF-16
-// LE or BE); Ansi is the system's ANSI code page, without a mark. A text that
+// LE or BE); Ansi is the system's ANSI code page, and Utf8WithoutMark UTF-8,
+// both without a mark. A text that
 // the ANSI code page cannot hold is written as UTF-8 with its mark instead, so
 // that no character turns into a "?" (encoding names what was written).
 std::string EncodeText(WStringView text, TextEncoding& encoding);

@@ -71,6 +71,8 @@ TEST_F(SettingsWriter, RoundTripsInEveryEncoding)
         {"UTF-8", "\xEF\xBB\xBF" + winsim::Narrow(text), "\xEF\xBB\xBF", TextEncoding::Utf8},
         {"UTF-16 LE", Utf16Bytes(text, false), "\xFF\xFE", TextEncoding::Utf16LE},
         {"UTF-16 BE", Utf16Bytes(text, true), "\xFE\xFF", TextEncoding::Utf16BE},
+        // As Notepad saves it: UTF-8 without a mark stays so.
+        {"UTF-8 without a mark", "[wfx_NTFSTarnwick]\r\nLanguage=\xD1\x8F.lng\r\n", "[", TextEncoding::Utf8WithoutMark},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -50,7 +50,13 @@ TEST_F(DecodeTextTest, FollowsTheByteOrderMark)
         {"UTF-16 LE mark alone", "\xFF\xFE", u"", TextEncoding::Utf16LE},
         {"nothing", "", u"", TextEncoding::Ansi},
         {"a partial mark is ANSI", "\xEF\xBB", u"ï»", TextEncoding::Ansi},
-        {"UTF-8 without a mark is ANSI", "caf\xC3\xA9", u"cafÃ©", TextEncoding::Ansi},
+        // Notepad's default: UTF-8 without a mark, read as UTF-8 when it is
+        // valid throughout; ANSI when not.
+        {"UTF-8 without a mark", "caf\xC3\xA9", u"café", TextEncoding::Utf8WithoutMark},
+        {"Cyrillic UTF-8 without a mark", "\xD0\x9F\xD1\x83\xD1\x81\xD0\xBA",
+         u"\u041f\u0443\u0441\u043a", TextEncoding::Utf8WithoutMark},
+        {"ANSI that is not UTF-8", "caf\xE9 na\xEFve", u"café naïve", TextEncoding::Ansi},
+        {"plain ASCII is ANSI", "plain", u"plain", TextEncoding::Ansi},
     };
     for (const auto& c : cases) {
         DecodedText d = DecodeText(c.bytes);
