@@ -27,6 +27,14 @@ bool CreateDirectoryPathLong(const WString& path)
         missing.push_back(dir);
         dir = std::move(parent);
     }
+    // The long form skips Windows' name rules: a name they refuse would make
+    // a directory that Explorer and most programs cannot open or delete.
+    for (const WString& dir : missing) {
+        if (!IsNameWindowsAccepts(NamePart(dir))) {
+            SetLastError(ERROR_INVALID_NAME);
+            return false;
+        }
+    }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it)
         if (!CreateDirectoryW(ToLongPath(*it + TEXT("\\")).c_str(), nullptr))
             return false;

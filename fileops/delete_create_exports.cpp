@@ -12,6 +12,7 @@
 #include "plugin/redirection.h"
 #include "streams/stream_finder.h"
 #include "streams/stream_ids.h"
+#include "transfer/system_error.h"
 
 #include <vector>
 
@@ -126,7 +127,13 @@ bool MakeDirectory(const WString& pluginPath)
         ShowHostMessage(Message(Msg::NoDirInFile));
         return false;
     }
-    return CreateDirectoryPathLong(local);
+    if (CreateDirectoryPathLong(local))
+        return true;
+    // A name Windows refuses (a trailing dot or space, a device name) is
+    // told, with the system's reason.
+    if (GetLastError() == ERROR_INVALID_NAME)
+        ReportSystemError(Msg::WriteError);
+    return false;
 }
 
 }  // namespace

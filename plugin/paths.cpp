@@ -138,10 +138,41 @@ WString ToLongPath(WStringView path)
     return s;
 }
 
+namespace {
+
+// A component the plain form would change or divert: "x." reaches "x", "CON"
+// the console. A path with "." or ".." components keeps its plain form, whose
+// parsing resolves them.
+bool PlainFormMissesAName(WStringView path)
+{
+    if (path.substr(0, 4) == TEXT("\\\\?\\") || path.substr(0, 4) == TEXT("\\\\.\\"))
+        return false;
+    bool misses = false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of(TEXT("\\/"), start);
+        if (end == WStringView::npos)
+            end = path.size();
+        const WStringView part = path.substr(start, end - start);
+        if (part == TEXT(".") || part == TEXT(".."))
+            return false;
+        const bool drive = start == 0 && part.size() == 2 && part[1] == ':';
+        if (!part.empty() && !drive &&
+            (part.back() == '.' || part.back() == ' ' || IsReservedDeviceName(part)))
+            misses = true;
+        start = end + 1;
+    }
+    return misses;
+}
+
+}  // namespace
+
 WString PlainPathOrLong(WStringView path)
 {
     // MAX_PATH counts the terminating zero.
-    return path.size() < MAX_PATH ? WString(path) : ToLongPath(path);
+    if (path.size() < MAX_PATH && !PlainFormMissesAName(path))
+        return WString(path);
+    return ToLongPath(path);
 }
 
 bool FileExistsLong(const WString& path)
@@ -282,4 +313,9 @@ WString OwnerFolder(WStringView pluginPath)
     const WString path = RemoveTrailingBackslash(pluginPath);
     const std::size_t slash = path.rfind('\\');
     return slash == WString::npos ? WString() : path.substr(0, slash);
+}
+
+bool IsNameWindowsAccepts(WStringView name)
+{
+    return !name.empty() && SafeFileName(name) == name;
 }

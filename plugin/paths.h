@@ -57,7 +57,9 @@ WString ToLongPath(WStringView path);
 
 // For the calls that take a plain path (directory searches, time lookups,
 // attributes): the path as it is while it fits MAX_PATH, which is all a plain
-// path reaches; its long-path form beyond.
+// path reaches; its long-path form beyond, and for a name the plain form
+// would not reach (a component with a trailing dot or space, which Win32
+// drops, or a reserved device name, which it takes for the device).
 WString PlainPathOrLong(WStringView path);
 
 // What a local path (never a stream path) names, from the entry's own
@@ -102,6 +104,12 @@ WString SafeFileName(WStringView name);
 // Whether two local paths (never streams) name one existing file, whatever
 // the letter case, short names or hard links: by the file's identity.
 bool SameFile(const WString& a, const WString& b);
+
+// Whether Windows' own name rules accept a name for a new file or directory
+// (the rules "\\?\" paths skip): not empty, none of the characters a file
+// name may not hold, no trailing dot or space, no reserved device name.
+// Explorer and most programs cannot open or delete what breaks them.
+bool IsNameWindowsAccepts(WStringView name);
 
 // True for files and existing streams; false for directories and drive roots.
 bool FileExistsLong(const WString& path);

@@ -4,6 +4,7 @@
 #include "fileops/delete_create_exports.h"
 #include "fileops/delete_tree.h"
 #include "host_fixture.h"
+#include "transfer/transfer_exports.h"
 
 namespace {
 
@@ -208,6 +209,44 @@ TEST_F(DeleteRemoveCreate, MkDirCreatesMissingParents)
         }
     }
     EXPECT_FALSE(winsim::Exists(u"C:\\d\\f.txt\\new"));
+}
+
+// Names Windows' own rules refuse would make directories and files that
+// Explorer cannot open or delete (the long form skips those rules).
+TEST_F(DeleteRemoveCreate, NamesWindowsRefusesAreRefusedForNewEntries)
+{
+    winsim::AddVolume(u'D');
+    winsim::AddFile(u"D:\\in.txt", "local");
+    CreateDirectoryW(u"\\\\?\\C:\\odd.", nullptr);  // made by another program, through the long form
+    const struct {
+        const char16_t* remote;
+        bool made;
+        const char16_t* entry;  // through the long form
+    } rows[] = {
+        {u"\\C:\\name.", false, u"\\\\?\\C:\\name."},
+        {u"\\C:\\trail ", false, u"\\\\?\\C:\\trail "},
+        {u"\\C:\\CON", false, u"\\\\?\\C:\\CON"},
+        {u"\\C:\\new\\nul.txt", false, u"\\\\?\\C:\\new"},
+        {u"\\C:\\lpt9.log", false, u"\\\\?\\C:\\lpt9.log"},
+        {u"\\C:\\fine.d", true, u"\\\\?\\C:\\fine.d"},
+        {u"\\C:\\odd.\\inside", true, u"\\\\?\\C:\\odd.\\inside"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(U8(row.remote));
+        Host().messages.clear();
+        EXPECT_EQ(MkDir(row.remote) != FALSE, row.made);
+        EXPECT_EQ(winsim::Exists(row.entry), row.made);
+        EXPECT_EQ(Host().messages.size(), row.made ? 0u : 1u);
+        // The same name for a file copied in (into a folder that exists).
+        if (!row.made && std::u16string(row.remote).rfind(u'\\') == 3) {
+            std::vector<WCHAR> buffer(260, 0);
+            std::u16string r = row.remote;
+            std::copy(r.begin(), r.end(), buffer.begin());
+            std::u16string local = u"D:\\in.txt";
+            EXPECT_EQ(FsPutFileW(local.data(), buffer.data(), 0), FS_FILE_WRITEERROR);
+            EXPECT_FALSE(winsim::Exists(row.entry));
+        }
+    }
 }
 
 TEST_F(DeleteRemoveCreate, MkDirStopsAtTheFirstDirectoryThatCannotBeCreated)

@@ -218,6 +218,28 @@ TEST_F(ListingTest, AHugeStreamIsListedWithItsFullSize)
     EXPECT_EQ(List(u"\\C:\\big.iso\\"), (std::vector<Entry>{{u"::$DATA", 0x80, 5ull << 30}}));
 }
 
+// A name the plain form would not reach (Win32 drops a trailing dot and
+// takes "CON" for the device) is listed through the same form as its stream
+// walk: the entries shown are its own.
+TEST_F(ListingTest, ADirectoryWhoseNameThePlainFormMissesListsItsOwnEntries)
+{
+    winsim::AddFile(u"C:\\d\\x\\not-mine.txt", "the directory without the dot");
+    ASSERT_TRUE(CreateDirectoryW(u"\\\\?\\C:\\d\\x.", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(u"\\\\?\\C:\\d\\CON", nullptr));
+    for (const char16_t* dir : {u"\\\\?\\C:\\d\\x.\\mine.txt", u"\\\\?\\C:\\d\\CON\\mine.txt"}) {
+        HANDLE h = CreateFileW(dir, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
+    for (const char16_t* folder : {u"\\C:\\d\\x.", u"\\C:\\d\\CON"}) {
+        std::vector<std::u16string> names;
+        for (const Entry& e : List(folder))
+            names.push_back(e.name);
+        EXPECT_NE(std::find(names.begin(), names.end(), u"mine.txt"), names.end()) << U8(folder);
+        EXPECT_EQ(std::find(names.begin(), names.end(), u"not-mine.txt"), names.end()) << U8(folder);
+    }
+}
+
 TEST_F(ListingTest, AFileWhoseStreamsAreFilteredOutIsEmptyAndOneThatCannotBeReadFails)
 {
     winsim::AddFile(u"C:\\f", "x");

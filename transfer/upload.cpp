@@ -78,6 +78,13 @@ int PutFile(const WCHAR* localName, WCHAR* remoteName, int copyFlags)
         return FS_FILE_EXISTS;
     }
 
+    // A new file gets a name Windows' own rules accept: the long form that
+    // creates it would skip them and leave a file Explorer cannot open.
+    if (!targetExists && !IsStreamPath(target->Path) && !IsNameWindowsAccepts(NamePart(target->Path))) {
+        SetLastError(ERROR_INVALID_NAME);
+        ReportSystemError(Msg::WriteError);
+        return FS_FILE_WRITEERROR;
+    }
     // A file copied or moved onto itself (another letter case, its short
     // name, another of its names) is already where it is to go; a move must
     // not then delete it.

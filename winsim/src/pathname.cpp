@@ -43,6 +43,19 @@ std::vector<std::u16string> Split(std::u16string_view s)
     return parts;
 }
 
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9, alone or with an extension.
+bool IsReservedDeviceName(std::u16string_view name)
+{
+    std::u16string base(name.substr(0, name.find(u'.')));
+    while (!base.empty() && base.back() == u' ')
+        base.pop_back();
+    base = Upcase(base);
+    if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
+           base[3] >= u'1' && base[3] <= u'9';
+}
+
 // Win32 drops trailing dots and spaces of a component of an ordinary path.
 std::u16string StripTrailingDotsAndSpaces(std::u16string s)
 {
@@ -266,8 +279,16 @@ ResolvedPath Resolve(const WCHAR* path, bool allowWildcardsInLast)
             r.error = ERROR_INVALID_NAME;
             return r;
         }
-        if (!verbatim)
+        if (!verbatim) {
             part = StripTrailingDotsAndSpaces(part);
+            // The last component of a plain path that is a reserved device
+            // name ("CON", "nul.txt") names the device, never a file of that
+            // name; devices are not modelled.
+            if (last && IsReservedDeviceName(part)) {
+                r.error = ERROR_FILE_NOT_FOUND;
+                return r;
+            }
+        }
         if (part.empty()) {
             if (last && (r.hasStream || r.explicitUnnamed) && r.components.empty()) {
                 r.error = ERROR_INVALID_NAME;  // "C:\:name" has no file to hold the stream
