@@ -2,6 +2,7 @@
 
 #include "plugin/operation.h"
 #include "plugin/plugin_state.h"
+#include "plugin/redirection.h"
 
 void ShowHostMessage(const WString& text)
 {
@@ -20,6 +21,9 @@ void ShowHostMessage(const WString& text)
     // The host takes non-const pointers but does not write to the text; a copy
     // keeps the message table's own string out of its reach all the same.
     WString copy = text;
+    // The host's own code (its message box, and whatever libraries that
+    // loads) runs with the redirector as the host set it.
+    FileSystemRedirectionBackOn host;
     s.RequestProc(s.PluginNr, RT_MsgOK, nullptr, copy.data(), nullptr, 0);
 }
 
@@ -28,6 +32,7 @@ bool ReportProgress(const WCHAR* sourceName, const WCHAR* targetName, int percen
     const PluginStateData& s = PluginState();
     if (!s.ProgressProc)
         return false;
+    FileSystemRedirectionBackOn host;
     return s.ProgressProc(s.PluginNr, const_cast<WCHAR*>(sourceName), const_cast<WCHAR*>(targetName),
                           percentDone) == 1;
 }

@@ -9,6 +9,7 @@ HostRecorder& Host()
 int WINAPI HostProgress(int, WCHAR* SourceName, WCHAR* TargetName, int PercentDone)
 {
     ProgressReport r{SourceName ? SourceName : u"", TargetName ? TargetName : u"", PercentDone};
+    Host().callbacksWithRedirectionOff += winsim::RedirectionDisabled();
     Host().progress.push_back(r);
     return Host().answer ? Host().answer(r) : 0;
 }
@@ -21,6 +22,7 @@ void WINAPI HostLog(int, int, WCHAR*)
 BOOL WINAPI HostRequest(int PluginNr, int RequestType, WCHAR* CustomTitle, WCHAR* CustomText, WCHAR* ReturnedText,
                         int maxlen)
 {
+    Host().callbacksWithRedirectionOff += winsim::RedirectionDisabled();
     if (RequestType != RT_MsgOK) {
         ++Host().otherRequests;
         return FALSE;
@@ -44,6 +46,8 @@ void PluginTest::SetUp()
 
 void PluginTest::TearDown()
 {
+    EXPECT_EQ(Host().callbacksWithRedirectionOff, 0) << "the host's callbacks ran with the redirector off";
+    Host().callbacksWithRedirectionOff = 0;
     OnProcessDetach();
     std::string all;
     for (const auto& leak : winsim::Leaks())

@@ -26,6 +26,10 @@ struct HostRecorder {
     // Answers a progress report; the default continues (0). 1 aborts.
     std::function<int(const ProgressReport&)> answer;
     int otherRequests = 0;  // requests that were not RT_MsgOK
+    // Callbacks the plugin made while it had the WOW64 file-system
+    // redirector off: the host's own code (its progress window, its message
+    // box) must run as the host set it up.
+    int callbacksWithRedirectionOff = 0;
 };
 
 HostRecorder& Host();

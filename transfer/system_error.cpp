@@ -1,10 +1,13 @@
 #include "transfer/system_error.h"
 
 #include "plugin/host_bridge.h"
+#include "plugin/redirection.h"
 #include "plugin/win_owner.h"
 
 WString SystemErrorText(DWORD code)
 {
+    // The message tables are loaded as libraries: not with the redirector off.
+    FileSystemRedirectionBackOn library;
     WCHAR* buffer = nullptr;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                       FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,

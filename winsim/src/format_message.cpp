@@ -6,7 +6,9 @@
 #include <algorithm>
 
 #include "calls.h"
+#include "handles.h"
 #include "local_memory.h"
+#include "pathname.h"
 #include "sim.h"
 
 using namespace winsim::detail;
@@ -93,6 +95,10 @@ extern "C" DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dw
                                        LPWSTR lpBuffer, DWORD nSize, va_list*)
 {
     WINSIM_ENTER("FormatMessageW", {}, DWORD{0});
+    // The system's message tables are loaded as libraries: a 32-bit process
+    // with its redirector off would load the 64-bit ones and fail.
+    if (TheWorld().process.wow64 && RedirectionDisabledOnThisThread())
+        NoteMisuse("FormatMessageW with the file-system redirector off");
     if (!lpBuffer)
         return Fail(ERROR_INVALID_PARAMETER, DWORD{0});
     std::u16string text;
