@@ -30,9 +30,26 @@ WString PluginFolder()
     return path;
 }
 
-WString SettingsFilePath()
+WString SettingsFileBesidePlugin()
 {
     return PluginFolder() + kSettingsFileName;
+}
+
+WString SettingsFilePath()
+{
+    const WString beside = SettingsFileBesidePlugin();
+    const WString& suggested = PluginState().SuggestedSettingsFile;
+    if (suggested.empty() || FileExistsLong(beside))
+        return beside;
+    return FileExistsLong(suggested) ? suggested : beside;
+}
+
+WString SuggestedSettingsFile(const WString& defaultIniName)
+{
+    const std::size_t slash = defaultIniName.find_last_of(TEXT("\\/"));
+    if (slash == WString::npos)
+        return {};
+    return defaultIniName.substr(0, slash + 1) + kSettingsFileName;
 }
 
 int ParseStreamTypes(const std::optional<WString>& value)

@@ -18,7 +18,15 @@ inline constexpr const WCHAR* LanguageFileHeader = TEXT("wfx_Tarnwick language f
 // The directory of the plugin's own module file, ending in a backslash; empty
 // when it cannot be determined.
 WString PluginFolder();
+// The settings file beside the plugin.
+WString SettingsFileBesidePlugin();
+// The settings file in use: the one beside the plugin when it exists, else
+// the one in the folder the host suggests (FsSetDefaultParams) when that
+// exists, else the one beside the plugin (none yet: the defaults).
 WString SettingsFilePath();
+// Where the host's suggested settings name (its DefaultIniName, a path)
+// puts this plugin's settings file: the same folder, the plugin's own name.
+WString SuggestedSettingsFile(const WString& defaultIniName);
 
 // "StreamTypes" as written: decimal with an optional minus sign, or hexadecimal
 // after "0x", "0X" or "$". Missing or not a number: -1.

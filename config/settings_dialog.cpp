@@ -9,6 +9,7 @@
 #include "config/text_file.h"
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
+#include "transfer/system_error.h"
 
 namespace {
 
@@ -139,10 +140,35 @@ void TfmSetup::btOkClick()
     if (!language.empty() && !LanguageFileAcceptable(language))
         return;
     int mask = Mask();
+    // Saved where the settings were read; when there was no file yet and the
+    // plugin's folder cannot be written (Program Files), in the folder the
+    // host suggests. A save that fails says why and the dialog stays open:
+    // OK must not look as if it had changed anything.
+    const WString file = SettingsFilePath();
+    const WString relative = RelativeToPluginFolder(language);
+    DWORD error = 0;
     try {
-        WriteSettingsFile(SettingsFilePath(), RelativeToPluginFolder(language), mask);
+        WriteSettingsFile(file, relative, mask);
+    } catch (const TextFileError& e) {
+        error = e.SystemError != 0 ? e.SystemError : ERROR_WRITE_FAULT;
     } catch (...) {
-        // The caller reloads from the unchanged file.
+        error = ERROR_WRITE_FAULT;
+    }
+    const WString& suggested = PluginState().SuggestedSettingsFile;
+    if (error != 0 && file == SettingsFileBesidePlugin() && !FileExistsLong(file) && !suggested.empty() &&
+        suggested != file) {
+        try {
+            WriteSettingsFile(suggested, relative, mask);
+            error = 0;
+        } catch (const TextFileError& e) {
+            error = e.SystemError != 0 ? e.SystemError : ERROR_WRITE_FAULT;
+        } catch (...) {
+            error = ERROR_WRITE_FAULT;
+        }
+    }
+    if (error != 0) {
+        window_.ShowMessage(Message(Msg::WriteError) + TEXT("\r\n") + SystemErrorText(error), window_.Title());
+        return;
     }
     window_.Close(true);
 }

@@ -211,12 +211,12 @@ void WriteWholeFile(const WString& path, const std::string& bytes)
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw TextFileError("file cannot be replaced");
+        throw TextFileError("file cannot be replaced", ERROR_ACCESS_DENIED);
     const WString fresh = path + TEXT(".new");
     UniqueFile file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     if (!file)
-        throw TextFileError("file cannot be created");
+        throw TextFileError("file cannot be created", GetLastError());
     bool ok = true;
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
@@ -241,7 +241,8 @@ void WriteWholeFile(const WString& path, const std::string& bytes)
     if (ok && !replaced)
         ok = MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!ok) {
+        const DWORD error = GetLastError();
         DeleteFileW(fresh.c_str());
-        throw TextFileError("file cannot be written");
+        throw TextFileError("file cannot be written", error);
     }
 }

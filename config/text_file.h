@@ -9,10 +9,15 @@
 
 #include "plugin/text.h"
 
-// A text file that cannot be read or decoded.
+// A text file that cannot be read, decoded or written; SystemError is the
+// system's reason where a system call failed (0 otherwise).
 class TextFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit TextFileError(const char* what, DWORD systemError = 0)
+        : std::runtime_error(what), SystemError(systemError)
+    {
+    }
+    DWORD SystemError;
 };
 
 // Utf8WithoutMark: UTF-8 as Notepad saves it by default (Windows 10 1903 on).

@@ -3,6 +3,9 @@
 #include "config/settings.h"
 #include "plugin/host_interface.h"
 #include "plugin/operation.h"
+#include "plugin/paths.h"
+
+#include <algorithm>
 #include "plugin/plugin_state.h"
 #include "plugin/privileges.h"
 
@@ -59,10 +62,29 @@ extern "C" void WINAPI FsGetDefRootName(char* DefRootName, int maxlen)
     CopyTruncated(std::string_view("NTFS - Tarnwick"), DefRootName, static_cast<std::size_t>(maxlen));
 }
 
-extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct*)
+// The host names the place it suggests for settings, after FsInitW. The
+// plugin's folder is commonly under Program Files, which a standard user
+// cannot write: settings then live there instead.
+extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct* dps)
 {
-    // The settings file always lives beside the plugin; the host's suggested
-    // location is not used.
+    try {
+        if (!dps || dps->size < static_cast<int>(sizeof(FsDefaultParamStruct)))
+            return;
+        char name[MAX_PATH + 1] = {};
+        std::copy(dps->DefaultIniName, dps->DefaultIniName + MAX_PATH, name);
+        const int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+        if (n <= 1)
+            return;
+        WString wide(static_cast<std::size_t>(n), WCHAR{});
+        MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
+        wide.resize(static_cast<std::size_t>(n - 1));
+        PluginState().SuggestedSettingsFile = SuggestedSettingsFile(wide);
+        // Settings beside the plugin win; without them, read them again from
+        // the suggested folder.
+        if (!PluginState().Disabled && !FileExistsLong(SettingsFileBesidePlugin()))
+            LoadSettings();
+    } catch (...) {
+    }
 }
 
 // The host encloses each operation in a start and an end on the thread that

@@ -18,6 +18,9 @@ struct PluginStateData {
     TStreamIds StreamFilter;
     MessageTable Messages;
     HMODULE Module = nullptr;  // the plugin's own module, for its folder
+    // The settings file in the folder the host suggests for settings
+    // (FsSetDefaultParams); empty until the host names one.
+    WString SuggestedSettingsFile;
 };
 
 PluginStateData& PluginState();

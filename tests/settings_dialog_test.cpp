@@ -1,5 +1,6 @@
 // The settings dialog's logic, driven through a scripted window, and the
 // dialog window itself through winsim's modal dialog manager.
+#include <cstring>
 #include <map>
 
 #include "config/ini.h"
@@ -289,14 +290,53 @@ TEST_F(SetupDialog, OkAfterAReloadGivesTheChosenTextsAndFilter)
     EXPECT_EQ(U8(Message(Msg::NoExecStream)), "You cann't execute file streams.");
 }
 
-TEST_F(SetupDialog, AFailedWriteStillClosesWithOk)
+TEST_F(SetupDialog, AFailedSaveSaysWhyAndTheDialogStaysOpen)
 {
     winsim::AddFile(kIni, "[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n", FILE_ATTRIBUTE_READONLY);
     form.Initialise();
     window.checked[IDC_ALTERNATE] = true;
     form.btOkClick();
-    EXPECT_EQ(window.closedWithOk, std::optional<bool>(true));
+    EXPECT_EQ(window.closedWithOk, std::nullopt) << "OK closed the dialog although nothing was saved";
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(U8(window.messages[0].first), "Error writing file or stream.\r\nAccess is denied");
     EXPECT_EQ(winsim::Contents(kIni).value_or(""), "[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n");
+}
+
+// The host's plugins folder is commonly under Program Files, which a
+// standard user cannot write: the settings live in the folder the host
+// suggests (FsSetDefaultParams) when none are beside the plugin.
+TEST_F(SetupDialog, SettingsLiveWhereTheHostSuggestsWhenThePluginsFolderCannotBeWritten)
+{
+    winsim::AddVolume(u'D');
+    winsim::AddDirectory(u"D:\\cfg");
+    winsim::DenyAccess(u"C:\\plugins");
+    winsim::SetPrivilegesHeld(false, false);
+    FsDefaultParamStruct params{};
+    params.size = sizeof(params);
+    std::strcpy(params.DefaultIniName, "D:\\cfg\\fsplugin.ini");
+    FsSetDefaultParams(&params);
+    form.Initialise();
+    for (auto& [id, ticked] : window.checked)
+        ticked = id == IDC_ALTERNATE;
+    form.btOkClick();
+    EXPECT_EQ(window.closedWithOk, std::optional<bool>(true));
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_FALSE(winsim::Exists(kIni));
+    const std::optional<std::string> saved = winsim::Contents(u"D:\\cfg\\TC_wfx_NTFSTarnwick.ini");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_NE(saved->find("StreamTypes=16"), std::string::npos) << *saved;
+
+    // The next start reads them from there: beside the plugin there are none.
+    LoadSettings();
+    TStreamIds named;
+    named.Add(TStreamId::siAlternate);
+    EXPECT_EQ(PluginState().StreamFilter, named) << "not read back from the suggested folder";
+    EXPECT_EQ(U8(SettingsFilePath()), "D:\\cfg\\TC_wfx_NTFSTarnwick.ini");
+
+    // A settings file beside the plugin wins.
+    winsim::AddFile(kIni, "[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n");
+    FsSetDefaultParams(&params);
+    EXPECT_EQ(U8(SettingsFilePath()), U8(kIni));
 }
 
 TEST_F(SetupDialog, CancelWritesNothing)
