@@ -16,9 +16,15 @@ namespace {
 
 constexpr int kDesignDpi = 120;
 constexpr SIZE kDesignClient = {356, 434};
-// The font's character height at the design density.
+// The font's character height at the design density. The shell dialog font:
+// a raster font such as MS Sans Serif has no font linking (Cyrillic on a
+// Western system shows as garbage) and is a scaled bitmap at 150-200 %; this
+// one maps to the system's own dialog face, links fonts for every script and
+// scales cleanly.
 constexpr int kDesignFontHeight = 14;
-constexpr const WCHAR* kFontFace = TEXT("MS Sans Serif");
+constexpr const WCHAR* kFontFace = TEXT("MS Shell Dlg 2");
+// Sent when the dialog moves to a monitor of another density (Windows 8.1 on).
+constexpr UINT kDpiChanged = 0x02E0;
 // Room for any path the file-open dialog can return.
 constexpr std::size_t kFileBufferChars = 32768;
 
@@ -165,8 +171,9 @@ struct DialogContext {
 
 // Places every control at its design position scaled to the density, gives
 // them the design font, sizes the client area and centres the dialog over its
-// owner, kept inside the owner's monitor.
-void LayOut(HWND dialog, HWND owner, DialogContext& context)
+// owner, kept inside the owner's monitor; at a new density (the dialog moved
+// to another monitor) where the system suggests instead.
+void LayOut(HWND dialog, HWND owner, DialogContext& context, const RECT* suggested = nullptr)
 {
     int dpi = DialogDpi(dialog);
     auto scale = [dpi](LONG pixels) { return MulDiv(pixels, dpi, kDesignDpi); };
@@ -190,6 +197,10 @@ void LayOut(HWND dialog, HWND owner, DialogContext& context)
                        static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
     LONG width = frame.right - frame.left;
     LONG height = frame.bottom - frame.top;
+    if (suggested) {
+        SetWindowPos(dialog, nullptr, suggested->left, suggested->top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
 
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
@@ -224,6 +235,15 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             LayOut(dialog, context->owner, *context);
             context->form.Initialise();
             return TRUE;  // the focus goes to the first control in tab order
+        }
+        case kDpiChanged: {
+            // Laid out again for the new density: the font made anew, every
+            // control placed, the client sized.
+            DialogContext* context = ContextOf(dialog);
+            if (!context)
+                return FALSE;
+            LayOut(dialog, context->owner, *context, reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
         }
         case WM_COMMAND: {
             DialogContext* context = ContextOf(dialog);

@@ -440,7 +440,9 @@ TEST(SettingsDialogResource, HasTheDesignCaptionsInTabOrder)
     for (const char* style : {"WS_THICKFRAME", "WS_MINIMIZEBOX", "WS_MAXIMIZEBOX", "DS_CONTEXTHELP"})
         EXPECT_EQ(d.style.find(style), std::string::npos) << style;
     EXPECT_EQ(d.exStyle.find("WS_EX_CONTEXTHELP"), std::string::npos);
-    EXPECT_NE(d.font.find("\"MS Sans Serif\""), std::string::npos);
+    // The shell dialog font, not a raster font without font linking.
+    EXPECT_NE(d.font.find("\"MS Shell Dlg 2\""), std::string::npos) << d.font;
+    EXPECT_NE(d.style.find("DS_SHELLFONT"), std::string::npos) << d.style;
 }
 
 TEST_F(SetupDialogWindow, LaysOutTheDesignScaledToTheScreen)
@@ -476,6 +478,32 @@ TEST_F(SetupDialogWindow, LaysOutTheDesignScaledToTheScreen)
         EXPECT_NEAR((dialog.left + dialog.right) / 2.0, 700, 1);
         EXPECT_NEAR((dialog.top + dialog.bottom) / 2.0, 500, 1);
     }
+}
+
+// Dragged to a monitor of another density, the dialog lays itself out anew
+// in the shell dialog font at that density.
+TEST_F(SetupDialogWindow, AtANewDensityTheDialogIsLaidOutAnew)
+{
+    winsim::SetScreenDpi(96);
+    RECT ok{}, dialog{};
+    std::vector<std::string> faces;
+    winsim::SetDialogScript([&](HWND d) {
+        winsim::ClearCallLog();
+        winsim::MoveDialogToDpi(d, 192);
+        ok = winsim::WindowRect(GetDlgItem(d, IDOK));
+        dialog = winsim::WindowRect(d);
+        for (const auto& call : winsim::CallLog())
+            if (call.function == "CreateFontW")
+                faces.push_back(U8(call.argument));
+    });
+    EXPECT_FALSE(ShowSettingsDialog(winsim::MainWindow()));
+    // The 192-dpi layout: the OK button at (237, 630)-(384, 680), the client 570 by 694.
+    EXPECT_EQ(ok.left, 237);
+    EXPECT_EQ(ok.top, 630);
+    EXPECT_EQ(ok.right, 384);
+    EXPECT_EQ(ok.bottom, 680);
+    EXPECT_EQ(dialog.right - dialog.left, 570 + 6);
+    EXPECT_EQ(faces, std::vector<std::string>{"MS Shell Dlg 2"}) << "the font made anew for the density";
 }
 
 TEST_F(SetupDialogWindow, OkWritesTheUsersChoice)

@@ -18,7 +18,7 @@ from check_icon import PeFile  # noqa: E402
 RT_DIALOG = 5
 IDD_SETUP = 100
 WS_TABSTOP, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0x10000, 0x40000, 0x20000, 0x10000
-WS_SYSMENU, WS_CAPTION, DS_MODALFRAME, DS_SETFONT = 0x80000, 0xC00000, 0x80, 0x40
+WS_SYSMENU, WS_CAPTION, DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80000, 0xC00000, 0x80, 0x40, 0x8
 WS_EX_CONTEXTHELP = 0x400
 BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX = 1, 3
 
@@ -74,8 +74,10 @@ def check(dll_path):
     if style & DS_SETFONT:
         at += 6
         face, at = sz_or_ord(data, at)
-        if face != "MS Sans Serif":
+        if face != "MS Shell Dlg 2":
             problems.append("font %r" % face)
+        if not style & DS_FIXEDSYS:
+            problems.append("style lacks DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)")
     else:
         problems.append("style lacks DS_SETFONT")
     controls = []

@@ -617,6 +617,22 @@ void SetScreenDpi(int dpi)
     Ui().dpi = dpi;
 }
 
+void MoveDialogToDpi(HWND dialog, int dpi)
+{
+    RECT suggested{};
+    int old = 96;
+    {
+        WorldLock lock(WorldMutex());
+        Window* d = Find(ScriptDialog(dialog));
+        old = Ui().dpi;
+        Ui().dpi = dpi;
+        suggested = d->rect;
+        suggested.right = suggested.left + MulDiv(d->rect.right - d->rect.left, dpi, old);
+        suggested.bottom = suggested.top + MulDiv(d->rect.bottom - d->rect.top, dpi, old);
+    }
+    Deliver(dialog, WM_DPICHANGED, static_cast<WPARAM>(dpi | (dpi << 16)), reinterpret_cast<LPARAM>(&suggested));
+}
+
 void SetDialogScript(std::function<void(HWND)> script)
 {
     WorldLock lock(WorldMutex());

@@ -76,8 +76,13 @@ typedef struct tagOFNW {
 #define WM_GETTEXT 0x000D
 #define WM_CLOSE 0x0010
 #define WM_SETFONT 0x0030
+#define DS_FIXEDSYS 0x0008
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 #define WM_GETFONT 0x0031
 #define WM_INITDIALOG 0x0110
+// wParam: the new density (x in the low word, y in the high); lParam: the
+// window rectangle the system suggests at it.
+#define WM_DPICHANGED 0x02E0
 #define WM_COMMAND 0x0111
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1

@@ -234,6 +234,10 @@ void AddDialogTemplate(int id, std::u16string caption, std::vector<DialogControl
 HWND MainWindow();
 // The screen's density in pixels per inch (96 after Reset).
 void SetScreenDpi(int dpi);
+// The user drags a shown dialog to a monitor of another density: the screen
+// now has that density, and the dialog gets WM_DPICHANGED with the rectangle
+// the system suggests (its rectangle scaled).
+void MoveDialogToDpi(HWND dialog, int dpi);
 
 // What the user does while a modal dialog is shown: called once, after the
 // dialog procedure has handled WM_INITDIALOG, with the dialog's window. If the
