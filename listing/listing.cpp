@@ -104,21 +104,17 @@ HANDLE ListFile(const WString& local, TStreamIds filter, bool linkItself, WIN32_
     h->Kind = ListingKind::StreamsOfFile;
     if (!GetEntryTimes(local, h->Times))
         h->Times = EntryTimes{};
-    TFindStreamData cursor;
-    if (!StreamFindFirst(ToLongPath(local), filter, cursor, linkItself)) {
+    std::vector<ListedStream> streams;
+    if (!ReadListedStreams(ToLongPath(local), filter, linkItself, streams)) {
         const DWORD error = GetLastError();
         return NoEntries(error == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_FILES : error);
     }
-    do {
+    for (const ListedStream& stream : streams) {
         WIN32_FIND_DATAW entry{};
-        StreamToFindData(entry, cursor);
+        StreamToFindData(entry, stream);
         WriteTimes(entry, h->Times);
         h->Streams.push_back(entry);
-    } while (StreamFindNext(cursor));
-    const DWORD error = GetLastError();
-    StreamFindClose(cursor);
-    if (error != ERROR_NO_MORE_FILES)
-        return NoEntries(error);
+    }
     FindData = h->Streams.front();
     return Listings().Add(std::move(h));
 }

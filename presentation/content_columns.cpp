@@ -7,6 +7,7 @@
 #include "plugin/paths.h"
 #include "plugin/plugin_state.h"
 #include "plugin/win_owner.h"
+#include "streams/stream_list.h"
 #include "streams/stream_finder.h"
 
 namespace {
@@ -78,12 +79,14 @@ WString CleanStreamName(WStringView name)
 
 StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
 {
+    // What the listing shows, counted as it shows it (a sparse stream's
+    // blocks are one entry).
     StreamColumns columns;
-    TFindStreamData data{};
-    if (!StreamFindFirst(ToLongPath(local), PluginState().StreamFilter, data))
+    std::vector<ListedStream> streams;
+    if (!ReadListedStreams(ToLongPath(local), PluginState().StreamFilter, false, streams))
         return columns;
-    do {
-        WString name = data.Name.empty() ? WString() : CleanStreamName(data.Name);
+    for (const ListedStream& s : streams) {
+        WString name = s.Name.empty() ? WString() : CleanStreamName(s.Name);
         ++columns.Count;
         if (columns.Count == wanted)
             columns.Chosen = name;
@@ -92,8 +95,7 @@ StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
                 columns.Joined += TEXT("; ");
             columns.Joined += name;
         }
-    } while (StreamFindNext(data));
-    StreamFindClose(data);
+    }
     return columns;
 }
 

@@ -174,6 +174,7 @@ bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Da
     in.Context.Reset();
     in.BodyKind = Kind;
     in.BodyLeft = 0;
+    in.BodyEnded = false;
     return OpenAndWalk(FileName, Data, LinkItself ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
 }
 
@@ -183,6 +184,24 @@ bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Don
     Done = 0;
     if (!Data.IsOpen() || !in.BodyKind)
         return FailWith(ERROR_INVALID_HANDLE);
+    // The blocks of a sparse stream follow one another: the next one's body
+    // goes on where this one's ended.
+    while (in.BodyLeft == 0 && !in.BodyEnded && *in.BodyKind == TStreamId::siSparseFile) {
+        BYTE raw[kHeaderBytes];
+        DWORD got = 0;
+        if (!ReadExactly(in, raw, kHeaderBytes, got))
+            return FailWith(ERROR_READ_FAULT);
+        if (got != kHeaderBytes) {
+            in.BodyEnded = true;
+            break;
+        }
+        StreamHeader h = Decode(raw);
+        if ((h.id & 0xFF) != static_cast<std::uint32_t>(TStreamId::siSparseFile) || h.nameBytes != 0) {
+            in.BodyEnded = true;
+            break;
+        }
+        in.BodyLeft = h.size;
+    }
     // A read may not reach into the next header: BackupRead would deliver it.
     const auto count = static_cast<DWORD>(std::min<std::uint64_t>(Count, in.BodyLeft));
     if (count == 0)

@@ -24,6 +24,9 @@ struct TInternalFindStreamData {
     // sought, and the body's bytes not yet read.
     std::optional<TStreamId> BodyKind;
     std::uint64_t BodyLeft = 0;
+    // A sparse stream's blocks are one body: the reads go on into the next
+    // SPARSE_BLOCK stream until another kind of stream (or the end) comes.
+    bool BodyEnded = false;
 };
 
 // A cursor. Value-initialise it before StreamFindFirst. After a failed step the
@@ -55,7 +58,8 @@ bool StreamFindNext(TFindStreamData& Data);
 // error ERROR_FILE_NOT_FOUND when there is none; the cursor is closed then.
 bool StreamOpenBody(const WString& FileName, TStreamId Kind, TFindStreamData& Data, bool LinkItself = false);
 // Reads the next piece of the body the cursor stands in, never past its end:
-// done is 0 once it is all read.
+// done is 0 once it is all read. The body of a sparse stream's blocks
+// (siSparseFile) is every consecutive block's, as the backup API gives them.
 bool StreamReadBody(TFindStreamData& Data, BYTE* Buffer, DWORD Count, DWORD& Done);
 // Releases the read context and the handle; true when the release succeeded.
 bool StreamFindClose(TFindStreamData& Data);

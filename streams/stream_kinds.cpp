@@ -42,6 +42,11 @@ bool IsUnnamedEntry(WStringView entryName)
 
 void StreamToFindData(WIN32_FIND_DATAW& FindData, const TFindStreamData& Data)
 {
+    StreamToFindData(FindData, ListedStream{Data.StreamID, Data.Attributes, Data.Name, Data.Size});
+}
+
+void StreamToFindData(WIN32_FIND_DATAW& FindData, const ListedStream& Data)
+{
     // A stream is a file to the host: never the directory bit.
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (Data.Attributes & STREAM_MODIFIED_WHEN_READ)

@@ -7,6 +7,7 @@
 
 #include "plugin/text.h"
 #include "streams/stream_finder.h"
+#include "streams/stream_list.h"
 
 // The entry name of a stream that comes without a name of its own: "::$DATA"
 // for the unnamed data stream, "::$SECURITY_DESCRIPTOR" and the others for the
@@ -25,3 +26,4 @@ bool IsUnnamedEntry(WStringView entryName);
 // Fills the host's record for the stream the cursor stands on: attributes,
 // size and entry name. The caller zero-fills the record and sets the times.
 void StreamToFindData(WIN32_FIND_DATAW& FindData, const TFindStreamData& Data);
+void StreamToFindData(WIN32_FIND_DATAW& FindData, const ListedStream& Stream);

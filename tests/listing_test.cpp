@@ -4,6 +4,8 @@
 #include "host_fixture.h"
 #include "listing/drives.h"
 #include "listing/listing.h"
+#include "presentation/content_exports.h"
+#include "transfer/transfer_exports.h"
 
 #include <algorithm>
 
@@ -238,6 +240,43 @@ TEST_F(ListingTest, ADirectoryWhoseNameThePlainFormMissesListsItsOwnEntries)
         EXPECT_NE(std::find(names.begin(), names.end(), u"mine.txt"), names.end()) << U8(folder);
         EXPECT_EQ(std::find(names.begin(), names.end(), u"not-mine.txt"), names.end()) << U8(folder);
     }
+}
+
+// A sparse stream as the backup format gives it: a DATA header whose size is
+// not the length, then a SPARSE_BLOCK stream per allocated range. The
+// listing shows the stream's real length, one entry for its blocks, and the
+// columns count what the listing shows.
+TEST_F(ListingTest, ASparseFileIsListedAsItIs)
+{
+    winsim::AddPatternFile(u"C:\\disk.vhdx", 1 << 20, 5);
+    winsim::MakeSparse(u"C:\\disk.vhdx", {{0, 100}, {65536, 50}});
+    winsim::AddStream(u"C:\\disk.vhdx", u"s", "meta");
+    std::vector<Entry> entries;
+    for (const Entry& e : List(u"\\C:\\disk.vhdx"))
+        if (e.name != u"::$SECURITY_DESCRIPTOR")
+            entries.push_back(e);
+    EXPECT_EQ(entries, (std::vector<Entry>{{u"::$DATA", 0x80, 1 << 20},
+                                           {u"::$SPARSE_BLOCK", 0x82, (8 + 100) + (8 + 50)},
+                                           {u":s:$DATA", 0x80, 4}}));
+    std::u16string file = u"\\C:\\disk.vhdx";
+    int count = 0;
+    EXPECT_EQ(FsContentGetValueW(file.data(), 1, 0, &count, sizeof count, 0), ft_numeric_32);
+    EXPECT_EQ(count, 4) << "the security descriptor, the data, one entry for the blocks, the named stream";
+
+    // The blocks' entry copies out as the backup API gives them.
+    winsim::AddVolume(u'D');
+    winsim::AddDirectory(u"D:\\out");
+    std::u16string remote = u"\\C:\\disk.vhdx\\::$SPARSE_BLOCK";
+    std::vector<WCHAR> local(1023, 0);
+    const std::u16string proposal = u"D:\\out\\blocks";
+    std::copy(proposal.begin(), proposal.end(), local.begin());
+    ASSERT_EQ(FsGetFileW(remote.data(), local.data(), 0, nullptr), FS_FILE_OK);
+    const std::string copied = winsim::Contents(u"D:\\out\\blocks").value_or("");
+    ASSERT_EQ(copied.size(), 166u);
+    EXPECT_EQ(copied.substr(0, 8), std::string(8, '\0'));
+    EXPECT_EQ(copied.substr(8, 100), winsim::ReadBytes(u"C:\\disk.vhdx", 0, 100));
+    EXPECT_EQ(copied.substr(108, 8), std::string("\0\0\1\0\0\0\0\0", 8)) << "the second block's offset, 65536";
+    EXPECT_EQ(copied.substr(116), winsim::ReadBytes(u"C:\\disk.vhdx", 65536, 50));
 }
 
 TEST_F(ListingTest, AFileWhoseStreamsAreFilteredOutIsEmptyAndOneThatCannotBeReadFails)

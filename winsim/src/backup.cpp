@@ -153,10 +153,24 @@ std::vector<BackupEntry> Snapshot(const Node& node, bool processSecurity, DWORD 
         entries.push_back(Synthetic(BACKUP_SECURITY_DATA, STREAM_CONTAINS_SECURITY, kSecurityDescriptorBytes, 3));
     if (node.eaSize > 0)
         entries.push_back(Synthetic(BACKUP_EA_DATA, STREAM_NORMAL_ATTRIBUTE, node.eaSize, 2));
-    if (node.data) {
+    if (node.data && (node.attributes & FILE_ATTRIBUTE_SPARSE_FILE)) {
+        // A sparse stream: its header's size is not its length, and its
+        // allocated ranges follow as SPARSE_BLOCK streams, each an 8-byte
+        // offset and the bytes there.
+        entries.push_back(MakeEntry(BACKUP_DATA, STREAM_SPARSE_ATTRIBUTE, {}, 0, 0));
+        for (const auto& [offset, length] : node.allocatedRanges) {
+            BackupEntry block = MakeEntry(BACKUP_SPARSE_BLOCK, STREAM_SPARSE_ATTRIBUTE, {}, 0, 8 + length);
+            std::vector<std::uint8_t> body(8 + length, 0);
+            for (int i = 0; i < 8; ++i)
+                body[i] = static_cast<std::uint8_t>(offset >> (8 * i));
+            const std::uint64_t have = node.data->data.Size() > offset ? node.data->data.Size() - offset : 0;
+            node.data->data.Read(offset, body.data() + 8, static_cast<std::size_t>(std::min(have, length)));
+            block.synthetic.Assign(std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
+            entries.push_back(std::move(block));
+        }
+    } else if (node.data) {
         // The unnamed data stream is reported for every file, also when empty.
-        DWORD attributes = (node.attributes & FILE_ATTRIBUTE_SPARSE_FILE) ? STREAM_SPARSE_ATTRIBUTE : 0;
-        BackupEntry e = MakeEntry(BACKUP_DATA, attributes, {}, 0, node.data->data.Size());
+        BackupEntry e = MakeEntry(BACKUP_DATA, 0, {}, 0, node.data->data.Size());
         e.stream = node.data;
         entries.push_back(std::move(e));
     }

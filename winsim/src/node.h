@@ -69,6 +69,9 @@ struct Node {
     // The streams of the backup format that are no data streams (BackupRead).
     // The security descriptor and the reparse data come from the entry itself.
     std::uint64_t eaSize = 0;  // BACKUP_EA_DATA body; 0: no extended attributes
+    // A sparse file's allocated ranges of its unnamed data stream (offset,
+    // length): the backup format gives one SPARSE_BLOCK stream for each.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> allocatedRanges;
     bool hasObjectId = false;  // BACKUP_OBJECT_ID, 64 bytes
     struct BackupExtra {
         DWORD id;

@@ -261,6 +261,14 @@ void AddDirectorySymlink(std::u16string_view path, std::u16string_view target)
     MustFind(path)->reparseTag = IO_REPARSE_TAG_SYMLINK;
 }
 
+void MakeSparse(std::u16string_view path, std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges)
+{
+    WorldLock lock(WorldMutex());
+    auto node = MustFind(path);
+    node->attributes |= FILE_ATTRIBUTE_SPARSE_FILE;
+    node->allocatedRanges = std::move(ranges);
+}
+
 void AddHardLink(std::u16string_view path, std::u16string_view existing)
 {
     WorldLock lock(WorldMutex());

@@ -148,6 +148,12 @@ std::vector<std::string> Leaks();
 // reparse data of a junction, then the streams added with AddBackupStream.
 void SetEaData(std::u16string_view path, std::uint64_t size);
 void SetObjectId(std::u16string_view path);
+// Makes an existing file sparse (FILE_ATTRIBUTE_SPARSE_FILE) with these
+// allocated ranges (offset, length) of its data; the rest reads as zeros.
+// BackupRead then gives, as MS-BKUP describes it, a DATA header with
+// STREAM_SPARSE_ATTRIBUTE whose size is not the stream's length (0 here),
+// then one SPARSE_BLOCK stream per range: an 8-byte offset and the bytes.
+void MakeSparse(std::u16string_view path, std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges);
 // A named data stream of any size whose bytes are a pattern, never materialised.
 void AddPatternStream(std::u16string_view path, std::u16string_view streamName, std::uint64_t size,
                       std::uint32_t seed = 1);
