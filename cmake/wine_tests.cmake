@@ -65,7 +65,8 @@ set_tests_properties(${dialog_tests_TESTS} PROPERTIES TIMEOUT 180)
 add_test(NAME wine.dialog.setup COMMAND ${WINE_SH} start ${WINE_DISPLAY_PREFIX})
 set_tests_properties(wine.dialog.setup PROPERTIES FIXTURES_SETUP wine_display)
 add_test(NAME wine.dialog.stage COMMAND ${WINE_SH} stage ${WINE_DISPLAY_PREFIX}
-    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}${PLUGIN_SUFFIX} ${CMAKE_SOURCE_DIR}/resources/lang/German.lng)
+    ${PLUGIN_DLL_DIR}/${PLUGIN_BASE_NAME}${PLUGIN_SUFFIX} ${CMAKE_SOURCE_DIR}/resources/lang/German.lng
+    ${CMAKE_SOURCE_DIR}/resources/lang/Russian.lng)
 set_tests_properties(wine.dialog.stage PROPERTIES FIXTURES_SETUP wine_display)
 add_test(NAME wine.dialog.cleanup COMMAND ${WINE_SH} stop ${WINE_DISPLAY_PREFIX})
 set_tests_properties(wine.dialog.cleanup PROPERTIES FIXTURES_CLEANUP wine_display)
@@ -78,6 +79,11 @@ add_test(NAME wine.dialog.screenshot
             ${WINE_DISPLAY_PREFIX}/drive_c/scratch/dialog/settings-dialog.bmp
             ${CMAKE_BINARY_DIR}/test-output/settings-dialog.png)
 set_tests_properties(wine.dialog.screenshot PROPERTIES DEPENDS "${dialog_tests_TESTS}")
+add_test(NAME wine.dialog.screenshot_russian
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/bmp_to_png.py
+            ${WINE_DISPLAY_PREFIX}/drive_c/scratch/dialog/settings-dialog-russian.bmp
+            ${CMAKE_BINARY_DIR}/test-output/settings-dialog-russian.png)
+set_tests_properties(wine.dialog.screenshot_russian PROPERTIES DEPENDS "${dialog_tests_TESTS}")
 
 # Everything the Wine suites need, built by one target.
 add_custom_target(wine_tests DEPENDS conformance_tests e2e_tests dialog_tests tarnwick_host)

@@ -99,7 +99,7 @@ protected:
         directory_ = folder_ + L"\\dir";
         ASSERT_TRUE(CreateDirectoryW(pluginFolder_.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW(directory_.c_str(), nullptr));
-        for (const wchar_t* file : {e2e::GenuineDllName(), L"German.lng"})
+        for (const wchar_t* file : {e2e::GenuineDllName(), L"German.lng", L"Russian.lng"})
             ASSERT_TRUE(CopyFileW((kStaged + std::wstring(file)).c_str(), (pluginFolder_ + L"\\" + file).c_str(), TRUE))
                 << Utf8(file) << " is staged at C:\\tarnwick by the test set-up: error " << GetLastError();
         settings_ = pluginFolder_ + L"\\TC_wfx_NTFSTarnwick.ini";
@@ -180,6 +180,33 @@ protected:
     int(WINAPI* execute_)(HWND, WCHAR*, WCHAR*) = nullptr;
     int(WINAPI* value_)(WCHAR*, int, int, void*, int, int) = nullptr;
 };
+
+// The shipped Russian texts on a Western system: the shell dialog font links
+// fonts for Cyrillic, where a raster font showed garbage. A screenshot of it
+// is kept (settings-dialog-russian.bmp).
+TEST_F(SettingsDialog, TheRussianTextsAreShownInTheShellDialogFont)
+{
+    WriteBytes(settings_, "[wfx_NTFSTarnwick]\r\nLanguage=Russian.lng\r\n");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    int result = Properties([&](HWND dialog) {
+        // Line 6 of the Russian file: "Свойства NTFS Tarnwick".
+        EXPECT_EQ(Text(dialog), L"\u0421\u0432\u043e\u0439\u0441\u0442\u0432\u0430 NTFS Tarnwick");
+        for (int label : {IDC_LANG_HEADER, IDC_STREAMS_HEADER})
+            EXPECT_TRUE(TextFitsOneLine(dialog, label)) << Utf8(ItemText(dialog, label)) << " is cut";
+        LOGFONTW font{};
+        HFONT used = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_STREAMS_HEADER, WM_GETFONT, 0, 0));
+        ASSERT_NE(used, nullptr);
+        ASSERT_NE(GetObjectW(used, sizeof font, &font), 0);
+        EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Shell Dlg 2");
+        Sleep(500);
+        int colours = 0;
+        EXPECT_EQ(SaveScreenshot(dialog, std::wstring(kScratch) + L"\\settings-dialog-russian.bmp", &colours), "");
+        EXPECT_GT(colours, 2) << "the capture is blank";
+        PostClick(dialog, IDCANCEL);
+        EXPECT_TRUE(WaitUntilGone(dialog, kActTimeoutMs));
+    });
+    EXPECT_EQ(result, FS_EXEC_OK);
+}
 
 TEST_F(SettingsDialog, OkWritesTheTickedKindsAndTheLanguageAndReloadsTheTexts)
 {
