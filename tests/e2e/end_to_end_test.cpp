@@ -736,6 +736,14 @@ TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
           Remote(Data(L"f.txt")) + L"\\:s:$DATA", L"+", L"rmdir", Remote(Data(L"f.txt")), L"+", L"status", L"end",
           Remote(data_), L"8"},
          "FsRemoveDirW = 0 FALSE, error 32", nullptr, L"", Data(L"f.txt:s:$DATA"), "the stream"},
+        // A log another program writes, sharing reading and writing: its
+        // streams are copied as the listing read them.
+        {"F5 of a file another program writes", 0,
+         {L"hold", Data(L"f.txt"), L"3", L"+", L"get", Remote(Data(L"f.txt")) + L"\\::$DATA", tmp + L"\\x"},
+         "FsGetFileW = 0 FS_FILE_OK", nullptr, L"", tmp + L"\\f.txt", "the file"},
+        // A name Windows' own rules refuse is not made through the long form.
+        {"F7 of a name that ends in a dot", 0, {L"mkdir", Remote(Data(L"name."))}, "FsMkDirW = 0 FALSE, error 123",
+         "Error writing file or stream.\\r\\n", Data(L"name."), Data(L"f.txt"), "the file"},
         {"F6 between two panels of the plugin", 0,
          {L"rename", Remote(Data(L"f.txt")), Remote(out + L"\\f.txt"), L"1"}, "FsRenMovFileW = 6 FS_FILE_NOTSUPPORTED",
          "Not Supported", out + L"\\f.txt", Data(L"f.txt"), "the file"},

@@ -420,9 +420,12 @@ std::vector<HANDLE> g_held;
 
 bool Hold(const Args& a)
 {
-    if (!Need(a, 1, "hold PATH"))
+    if (!Need(a, 1, "hold PATH [SHARE]"))
         return false;
-    HANDLE h = CreateFileW(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    // SHARE: the share mode the other program grants (1 read, 2 write, 4
+    // delete); none by default.
+    const DWORD share = a.size() > 2 ? static_cast<DWORD>(ParseInt(a[2])) : 0;
+    HANDLE h = CreateFileW(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         Out("hold: cannot open " + Utf8(a[1]) + ", error " + std::to_string(GetLastError()));
@@ -701,7 +704,7 @@ void Usage()
     Out("  icon PATH [FLAGS]              FsExtractCustomIconW (1 small, 2 background)");
     Out("  preview PATH [W H]             FsGetPreviewBitmapW");
     Out("  rootname                       FsGetDefRootName");
-    Out("  hold PATH                      keep PATH open, unshared, until the host ends");
+    Out("  hold PATH [SHARE]              keep PATH open for writing (unshared, or SHARE) until the host ends");
     Out("  status start|end DIR OP        FsStatusInfoW (8 delete, 3 copy out, 5 copy in)");
     Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload, --backup-from-files");
 }
