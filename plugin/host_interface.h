@@ -155,6 +155,12 @@ enum : int {
     ft_delayed = 0,
 };
 
+// FsContentGetSupportedFieldFlags: how the host may show a field.
+enum : int {
+    contflags_edit = 1,
+    contflags_substsize = 2,
+};
+
 enum : int { CONTENT_DELAYIFSLOW = 1 };
 
 // The plugin's boolean results: FALSE is 0, TRUE all bits set, except where an

@@ -18,6 +18,10 @@ constexpr ContentFieldInfo kFields[kContentFieldCount] = {
     {"Stream", "1|2|3|4|5|6|7|8|9|10", ft_stringw},
     {"All Streams One Line", "", ft_stringw},
     {"Type", "", ft_stringw},
+    {"Streams Size", "", ft_numeric_64, contflags_substsize},
+    {"Zone", "Local machine|Local intranet|Trusted sites|Internet|Restricted sites", ft_multiplechoice},
+    {"Zone Host URL", "", ft_stringw},
+    {"Zone Referrer URL", "", ft_stringw},
 };
 
 
@@ -97,6 +101,19 @@ StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
         }
     }
     return columns;
+}
+
+std::optional<std::int64_t> NamedStreamsSize(const WString& local)
+{
+    TStreamIds named;
+    named.Add(TStreamId::siAlternate);
+    std::vector<ListedStream> streams;
+    if (!ReadListedStreams(ToLongPath(local), named, false, streams))
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::int64_t>(0) : std::nullopt;
+    std::int64_t total = 0;
+    for (const ListedStream& s : streams)
+        total += s.Size;
+    return total;
 }
 
 WString ExtensionOf(WStringView path)

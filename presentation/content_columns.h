@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "plugin/text.h"
 
 // The fields, by FieldIndex.
@@ -13,14 +16,25 @@ enum ContentField : int {
     cfStream = 2,
     cfAllStreamsOneLine = 3,
     cfType = 4,
-    kContentFieldCount = 5,
+    // After the five of the design: how much a file hides in its named
+    // streams, and its Mark of the Web.
+    cfStreamsSize = 5,
+    cfZone = 6,
+    cfZoneHostUrl = 7,
+    cfZoneReferrerUrl = 8,
+    kContentFieldCount = 9,
 };
 
 struct ContentFieldInfo {
     const char* Name;
     const char* Units;
     int Type;
+    int Flags = 0;  // FsContentGetSupportedFieldFlags
 };
+
+// The zones of ZoneId 0 to 4, as the "Zone" field's choices.
+inline constexpr const char* kZoneNames[] = {"Local machine", "Local intranet", "Trusted sites", "Internet",
+                                             "Restricted sites"};
 
 // The field of an index; null outside the table.
 const ContentFieldInfo* ContentFieldAt(int fieldIndex);
@@ -34,6 +48,10 @@ struct StreamColumns {
 // One walk over the streams of a local path with StreamFilter. A path that
 // cannot be opened gives the empty result.
 StreamColumns EnumerateStreamColumns(const WString& local, long long wanted);
+
+// The total size in bytes of the named data streams of a file or directory,
+// whatever the filter; nothing when its streams cannot be read.
+std::optional<std::int64_t> NamedStreamsSize(const WString& local);
 
 // ":notes:$DATA" becomes "notes": a ":$DATA" that ends the name is cut off,
 // then a leading colon.

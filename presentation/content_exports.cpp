@@ -10,6 +10,7 @@
 #include "plugin/paths.h"
 #include "plugin/redirection.h"
 #include "presentation/content_columns.h"
+#include "presentation/zone_identifier.h"
 
 namespace {
 
@@ -55,7 +56,38 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
     }
     if (local[0] == ':')
         return ft_fieldempty;
-    // The walk runs for every field, as the columns are computed together.
+    switch (fieldIndex) {
+    case cfStreamsSize: {
+        const std::optional<std::int64_t> size = NamedStreamsSize(local);
+        if (!size || !fieldValue || maxlen < static_cast<int>(sizeof(std::int64_t)))
+            return ft_fieldempty;
+        std::memcpy(fieldValue, &*size, sizeof(std::int64_t));
+        return ft_numeric_64;
+    }
+    case cfZone:
+    case cfZoneHostUrl:
+    case cfZoneReferrerUrl: {
+        const std::optional<ZoneInfo> zone = ReadZoneIdentifier(local);
+        if (!zone)
+            return ft_fieldempty;
+        if (fieldIndex == cfZone) {
+            if (!zone->ZoneId || !fieldValue || maxlen < 1)
+                return ft_fieldempty;
+            // A choice is the chosen text, in the ANSI form of the units.
+            CopyTruncated(std::string_view(kZoneNames[*zone->ZoneId]), static_cast<char*>(fieldValue),
+                          static_cast<std::size_t>(maxlen));
+            return ft_multiplechoice;
+        }
+        const WString& url = fieldIndex == cfZoneHostUrl ? zone->HostUrl : zone->ReferrerUrl;
+        if (url.empty())
+            return ft_fieldempty;
+        CopyText(url, fieldValue, maxlen);
+        return ft_stringw;
+    }
+    default:
+        break;
+    }
+    // The walk runs for every field of the design, as they are computed together.
     StreamColumns columns = EnumerateStreamColumns(local, static_cast<long long>(unitIndex) + 1);
     switch (fieldIndex) {
     case cfHasStream:
@@ -119,6 +151,19 @@ extern "C" int WINAPI FsContentGetValue(char* FileName, int FieldIndex, int Unit
     } catch (...) {
         return ft_fileerror;
     }
+}
+
+// -1: every field's flags together; a field's own; 0 for any other index.
+extern "C" int WINAPI FsContentGetSupportedFieldFlags(int FieldIndex)
+{
+    if (FieldIndex == -1) {
+        int all = 0;
+        for (int i = 0; i < kContentFieldCount; ++i)
+            all |= ContentFieldAt(i)->Flags;
+        return all;
+    }
+    const ContentFieldInfo* field = ContentFieldAt(FieldIndex);
+    return field ? field->Flags : 0;
 }
 
 extern "C" int WINAPI FsContentGetDefaultSortOrder(int FieldIndex)

@@ -9,6 +9,7 @@ int WINAPI FsContentGetValueW(WCHAR* FileName, int FieldIndex, int UnitIndex, vo
                               int flags);
 int WINAPI FsContentGetValue(char* FileName, int FieldIndex, int UnitIndex, void* FieldValue, int maxlen, int flags);
 int WINAPI FsContentGetDefaultSortOrder(int FieldIndex);
+int WINAPI FsContentGetSupportedFieldFlags(int FieldIndex);
 BOOL WINAPI FsContentGetDefaultViewW(WCHAR* ViewContents, WCHAR* ViewHeaders, WCHAR* ViewWidths, WCHAR* ViewOptions,
                                      int maxlen);
 BOOL WINAPI FsContentGetDefaultView(char* ViewContents, char* ViewHeaders, char* ViewWidths, char* ViewOptions,

@@ -285,9 +285,9 @@ TEST_F(BadHostInputTest, ContentColumnsTakeAnyNameIndexAndSize)
 {
     const int maxlens[] = {INT_MIN, -1, 0, 1, 2, 3, 4, 5, 8, 9, 100};
     const int known[] = {ft_fieldempty, ft_fileerror, ft_nosuchfield, ft_nomorefields, ft_numeric_32, ft_boolean,
-                         ft_string,     ft_stringw};
+                         ft_string,     ft_stringw,   ft_numeric_64,  ft_multiplechoice};
     auto isKnown = [&](int r) { return std::find(std::begin(known), std::end(known), r) != std::end(known); };
-    for (int field : {INT_MIN, -1, 0, 1, 2, 3, 4, 5, 6, 1000, INT_MAX}) {
+    for (int field : {INT_MIN, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1000, INT_MAX}) {
         for (int maxlen : maxlens) {
             const std::size_t n = maxlen > 0 ? static_cast<std::size_t>(maxlen) : 0;
             Guarded<char> name(n), units(n);

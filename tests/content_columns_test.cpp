@@ -85,15 +85,21 @@ TEST(ContentFields, TableAndUnits)
         {2, ft_stringw, "Stream", "1|2|3|4|5|6|7|8|9|10"},
         {3, ft_stringw, "All Streams One Line", ""},
         {4, ft_stringw, "Type", ""},
+        {5, ft_numeric_64, "Streams Size", ""},
+        {6, ft_multiplechoice, "Zone", "Local machine|Local intranet|Trusted sites|Internet|Restricted sites"},
+        {7, ft_stringw, "Zone Host URL", ""},
+        {8, ft_stringw, "Zone Referrer URL", ""},
     };
     for (const auto& c : cases) {
-        char name[64], units[64];
-        EXPECT_EQ(FsContentGetSupportedField(c.index, name, units, 64), c.type) << c.index;
+        char name[128], units[128];
+        EXPECT_EQ(FsContentGetSupportedField(c.index, name, units, 128), c.type) << c.index;
+        // The host's rule for field names.
+        EXPECT_EQ(std::string(name).find_first_of(".|:"), std::string::npos) << name;
         EXPECT_STREQ(name, c.name);
         EXPECT_STREQ(units, c.units);
     }
     // Outside the table nothing is written.
-    for (int index : {5, -1, 1000, INT32_MIN}) {
+    for (int index : {9, -1, 1000, INT32_MIN}) {
         char name[8] = "guard", units[8] = "guard";
         EXPECT_EQ(FsContentGetSupportedField(index, name, units, 8), ft_nomorefields) << index;
         EXPECT_STREQ(name, "guard");
@@ -167,7 +173,7 @@ TEST_F(ContentColumns, ValuesOfFilesDirectoriesAndEntries)
 TEST_F(ContentColumns, FieldsOutsideTheTableAndStreamNamesWriteNothing)
 {
     const std::pair<std::u16string, int> cases[] = {
-        {u"\\C:\\d\\two.txt", 5}, {u"\\C:\\d\\two.txt", -1}, {u"\\:x", 0}, {u"\\:x", 4}, {u":", 3},
+        {u"\\C:\\d\\two.txt", 9}, {u"\\C:\\d\\two.txt", -1}, {u"\\:x", 0}, {u"\\:x", 4}, {u":", 3},
     };
     for (const auto& [path, field] : cases) {
         ValueBuffer b;
@@ -175,6 +181,85 @@ TEST_F(ContentColumns, FieldsOutsideTheTableAndStreamNamesWriteNothing)
         EXPECT_EQ(FsContentGetValueW(p.data(), field, 0, b.bytes.data(), 1024, 0), ft_fieldempty) << U8(path);
         EXPECT_TRUE(b.UntouchedFrom(0)) << U8(path);
     }
+}
+
+// The Mark of the Web as browsers and other programs write it, and as
+// malformed ones are: a value or an empty field, never a fault.
+TEST_F(ContentColumns, TheMarkOfTheWebAndTheStreamsSize)
+{
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (char16_t c : text) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* zone;  // null: empty
+        const char* host;
+        const char* referrer;
+    } rows[] = {
+        {"a browser's download",
+         "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/page\r\nHostUrl=https://example.org/f.zip\r\n",
+         "Internet", "https://example.org/f.zip", "https://example.org/page"},
+        {"a mail attachment", "[ZoneTransfer]\r\nZoneId=3\r\n", "Internet", nullptr, nullptr},
+        {"UTF-8 with a mark, lower case", "\xEF\xBB\xBF[zonetransfer]\nzoneid = 2\n", "Trusted sites", nullptr, nullptr},
+        {"UTF-16 with a mark", utf16(u"[ZoneTransfer]\r\nZoneId=4\r\nHostUrl=about:internet\r\n"), "Restricted sites",
+         "about:internet", nullptr},
+        {"a zone outside 0-4", "[ZoneTransfer]\r\nZoneId=7\r\n", nullptr, nullptr, nullptr},
+        {"a zone that is no number", "[ZoneTransfer]\r\nZoneId=3x\r\n", nullptr, nullptr, nullptr},
+        {"no section", "ZoneId=3\r\n", nullptr, nullptr, nullptr},
+        {"garbage", std::string("\x00\xFF\xFE\x01[Zone", 9), nullptr, nullptr, nullptr},
+        {"the zone beyond the first 64 KiB", std::string(70000, ';') + "\r\n[ZoneTransfer]\r\nZoneId=3\r\n", nullptr,
+         nullptr, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        winsim::AddStream(u"C:\\d\\two.txt", u"Zone.Identifier", row.bytes);
+        std::u16string p = u"\\C:\\d\\two.txt";
+        ValueBuffer b;
+        const int zone = FsContentGetValueW(p.data(), cfZone, 0, b.bytes.data(), 1024, 0);
+        if (row.zone) {
+            EXPECT_EQ(zone, ft_multiplechoice);
+            EXPECT_STREQ(reinterpret_cast<const char*>(b.bytes.data()), row.zone);
+        } else {
+            EXPECT_EQ(zone, ft_fieldempty);
+        }
+        for (const auto& [field, expected] : {std::pair{cfZoneHostUrl, row.host}, std::pair{cfZoneReferrerUrl, row.referrer}}) {
+            ValueBuffer u;
+            const int r = FsContentGetValueW(p.data(), field, 0, u.bytes.data(), 1024, 0);
+            if (expected) {
+                EXPECT_EQ(r, ft_stringw);
+                EXPECT_EQ(U8(reinterpret_cast<const char16_t*>(u.bytes.data())), expected);
+            } else {
+                EXPECT_EQ(r, ft_fieldempty) << field;
+            }
+        }
+    }
+    // No Zone.Identifier at all: empty.
+    std::u16string plain = u"\\C:\\d\\plain.txt";
+    ValueBuffer b;
+    EXPECT_EQ(FsContentGetValueW(plain.data(), cfZone, 0, b.bytes.data(), 1024, 0), ft_fieldempty);
+
+    // Streams Size: the named streams' bytes, whatever the filter; shown as a size.
+    PluginState().StreamFilter = TStreamIds{};
+    PluginState().StreamFilter.Add(TStreamId::siStandard);
+    std::u16string two = u"\\C:\\d\\two.txt";
+    std::int64_t size = -1;
+    EXPECT_EQ(FsContentGetValueW(two.data(), cfStreamsSize, 0, &size, sizeof size, 0), ft_numeric_64);
+    const std::int64_t expected = static_cast<std::int64_t>(winsim::Size(u"C:\\d\\two.txt:a") +
+                                                            winsim::Size(u"C:\\d\\two.txt:b") +
+                                                            winsim::Size(u"C:\\d\\two.txt:Zone.Identifier"));
+    EXPECT_EQ(size, expected);
+    EXPECT_EQ(FsContentGetValueW(plain.data(), cfStreamsSize, 0, &size, sizeof size, 0), ft_numeric_64);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(FsContentGetSupportedFieldFlags(cfStreamsSize), contflags_substsize);
+    EXPECT_EQ(FsContentGetSupportedFieldFlags(-1), contflags_substsize);
+    EXPECT_EQ(FsContentGetSupportedFieldFlags(cfType), 0);
+    EXPECT_EQ(FsContentGetSupportedFieldFlags(9), 0);
 }
 
 TEST_F(ContentColumns, TheFilterInForceDecidesWhatCounts)

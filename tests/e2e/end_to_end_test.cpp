@@ -948,6 +948,11 @@ TEST_F(EndToEnd, ColumnsFieldsAndDefaultView)
                                        "2: Stream (stringw) units 1|2|3|4|5|6|7|8|9|10, sort order -1",
                                        "3: All Streams One Line (stringw), sort order -1",
                                        "4: Type (stringw), sort order 1",
+                                       "5: Streams Size (numeric_64), sort order -1",
+                                       "6: Zone (multiplechoice) units Local machine|Local intranet|Trusted sites|"
+                                       "Internet|Restricted sites, sort order -1",
+                                       "7: Zone Host URL (stringw), sort order -1",
+                                       "8: Zone Referrer URL (stringw), sort order -1",
                                    }))
         << run.Text();
     EXPECT_EQ(run.First("FsContentGetDefaultViewW = "), "-1 TRUE");
@@ -983,6 +988,38 @@ TEST_F(EndToEnd, ColumnsOfFilesDirectoriesAndStreams)
         EXPECT_EQ(run.First("column Streams Count: "), row.count) << row.name;
         // No named stream: nothing to name.
         EXPECT_EQ(run.First("column All Streams One Line: "), "stringw ") << row.name;
+    }
+}
+
+// The Mark of the Web as a browser writes it, a malformed one, and the size
+// a file hides in its named streams.
+TEST_F(EndToEnd, ColumnsOfTheMarkOfTheWebAndTheStreamsSize)
+{
+    WriteBytes(Data(L"dl.zip"), "zip");
+    WriteBytes(Data(L"dl.zip:Zone.Identifier:$DATA"),
+               "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads\r\n"
+               "HostUrl=https://example.org/files/dl.zip\r\n");
+    WriteBytes(Data(L"bad.zip"), "zip");
+    WriteBytes(Data(L"bad.zip:Zone.Identifier:$DATA"), "[ZoneTransfer]\r\nZoneId=9\r\nHostUrl=\r\n");
+    WriteBytes(Data(L"plain.txt"), "text");
+    const struct {
+        std::wstring remote;
+        const char* zone;
+        const char* host;
+        const char* referrer;
+        const char* size;
+    } rows[] = {
+        {Remote(Data(L"dl.zip")), "multiplechoice Internet", "stringw https://example.org/files/dl.zip",
+         "stringw https://example.org/downloads", "numeric_64 111"},
+        {Remote(Data(L"bad.zip")), "fieldempty ", "fieldempty ", "fieldempty ", "numeric_64 36"},
+        {Remote(Data(L"plain.txt")), "fieldempty ", "fieldempty ", "fieldempty ", "numeric_64 0"},
+    };
+    for (const auto& row : rows) {
+        HostRun run = Host({L"columns", row.remote});
+        EXPECT_EQ(run.First("column Zone: "), row.zone) << Utf8(row.remote) << "\n" << run.Text();
+        EXPECT_EQ(run.First("column Zone Host URL: "), row.host) << Utf8(row.remote);
+        EXPECT_EQ(run.First("column Zone Referrer URL: "), row.referrer) << Utf8(row.remote);
+        EXPECT_EQ(run.First("column Streams Size: "), row.size) << Utf8(row.remote);
     }
 }
 
