@@ -986,4 +986,41 @@ TEST_F(Conformance, WhatRealWindowsDoes)
                   WineDiffers{Failure(ERROR_NOT_SUPPORTED), "Wine has no backup API (BackupRead is a stub)"});
 }
 
+// What the keystrokes' data depends on: overwriting drops a file's streams,
+// writes reach the disk when flushed, a file has a count of names, and a
+// handle tells the path it reached.
+TEST_F(Conformance, OverwritesFlushesNamesAndFinalPaths)
+{
+    const WString file = Path(TEXT("over.txt"));
+    MakeFile(file, "data");
+    MakeFile(file + TEXT(":s"), "stream");
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    const bool streamKept = GetFileAttributesW((file + TEXT(":s")).c_str()) != INVALID_FILE_ATTRIBUTES;
+    ExpectOutcome("a named stream after CREATE_ALWAYS on its file", {streamKept, 0}, Failure(0),
+                  WineDiffers{Success(0), "Wine keeps a stream as a file of its own, which the overwrite leaves"});
+
+    SetLastError(kUntouched);
+    h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    BOOL flushed = FlushFileBuffers(h);
+    ExpectOutcome("FlushFileBuffers through a handle that may not write", {flushed != FALSE, flushed ? 0 : GetLastError()},
+                  Failure(ERROR_ACCESS_DENIED));
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    EXPECT_EQ(info.nNumberOfLinks, 1u);
+    WCHAR final[MAX_PATH + 8] = {};
+    const DWORD n = GetFinalPathNameByHandleW(h, final, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    EXPECT_EQ(WString(final, n), TEXT("\\\\?\\") + file) << "the path the handle reached";
+    CloseHandle(h);
+    h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetLastError(kUntouched);
+    flushed = FlushFileBuffers(h);
+    ExpectOutcome("FlushFileBuffers through a handle that may write", {flushed != FALSE, GetLastError()},
+                  Success(kUntouched));
+    CloseHandle(h);
+}
+
 }  // namespace
