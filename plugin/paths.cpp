@@ -116,6 +116,16 @@ bool IsStreamPath(WStringView localPath)
     return localPath.find(':', from) != WStringView::npos;
 }
 
+WString FileOfStreamPath(WStringView localPath)
+{
+    // Past a long-path prefix and the drive's colon.
+    const bool prefixed = localPath.substr(0, 4) == TEXT("\\\\?\\") || localPath.substr(0, 4) == TEXT("\\\\.\\");
+    std::size_t from = prefixed ? 4 : 0;
+    if (localPath.size() >= from + 2 && localPath[from + 1] == ':')
+        from += 2;
+    return WString(localPath.substr(0, localPath.find(':', from)));
+}
+
 bool NamesUnnamedStream(WStringView streamPath)
 {
     return streamPath.find(TEXT("::")) != WStringView::npos;

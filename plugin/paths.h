@@ -43,6 +43,10 @@ ResolvedStreamPath ResolveStreamPath(WStringView pluginPath);
 // ("C:\f.txt:s:$DATA", "\\server\share\f.txt:s").
 bool IsStreamPath(WStringView localPath);
 
+// The file a stream path belongs to ("C:\\f.txt" for "C:\\f.txt:s:$DATA"); a path
+// that names no stream as it is. Encryption and the like are the file's.
+WString FileOfStreamPath(WStringView localPath);
+
 // A stream path whose stream has no name of its own ("C:\f.txt::$EA_DATA",
 // "C:\f.txt::"): one of the special streams the backup API reports, which
 // no file call reaches by that name.

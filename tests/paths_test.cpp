@@ -159,4 +159,18 @@ TEST_F(ProbeTest, ProbesTakePathsOfFortyThousandCharacters)
     EXPECT_TRUE(r.IsStream);
 }
 
+TEST(FileOfStreamPath, IsThePartBeforeTheStream)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"C:\\d\\f.txt:s:$DATA", u"C:\\d\\f.txt"},
+        {u"C:\\d\\f.txt", u"C:\\d\\f.txt"},
+        {u"\\\\?\\C:\\d\\f.txt:s", u"\\\\?\\C:\\d\\f.txt"},
+        {u"\\\\server\\share\\f.txt:s", u"\\\\server\\share\\f.txt"},
+        {u"\\\\?\\UNC\\server\\share\\f.txt:s", u"\\\\?\\UNC\\server\\share\\f.txt"},
+        {u"C:", u"C:"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(U8(FileOfStreamPath(in)), U8(out)) << U8(in);
+}
+
 }  // namespace

@@ -121,7 +121,7 @@ TCopyOutcome MappedCopy(const WString& sourcePath, const WString& targetPath, co
         return coSourceMappingFailed;
 
     // The copy of an encrypted file's content is encrypted, or not made.
-    const DWORD sourceAttributes = GetFileAttributesW(ToLongPath(sourcePath).c_str());
+    const DWORD sourceAttributes = GetFileAttributesW(ToLongPath(FileOfStreamPath(sourcePath)).c_str());
     const bool encrypted =
         sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & FILE_ATTRIBUTE_ENCRYPTED);
     if (clearing.beforeTargetCreate)
