@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         name = kNames[in.ConsumeIntegralInRange<int>(0, 7)];
     else
         name = ConsumeText(in, in.ConsumeBool() ? 40 : 5000);
-    const int field = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-2, 7) : in.ConsumeIntegral<int>();
+    const int field = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-2, 10) : in.ConsumeIntegral<int>();
     const int unit = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-2, 8) : in.ConsumeIntegral<int>();
     int maxlen = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-4, 64) : in.ConsumeIntegral<int>();
     // A buffer the size the host says, up to 1 MiB; beyond that the host's
@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < kGuard; ++i)
         if (buffer[i] != kFill || buffer[kGuard + bytes + i] != kFill)
             fuzz::Fail("nothing is written outside the buffer of maxlen bytes", input);
-    const int known[] = {ft_fieldempty, ft_fileerror, ft_nosuchfield, ft_nomorefields, ft_numeric_32,
-                         ft_boolean,    ft_string,    ft_stringw};
+    const int known[] = {ft_fieldempty, ft_fileerror,  ft_nosuchfield, ft_nomorefields,  ft_numeric_32,
+                         ft_boolean,    ft_string,     ft_stringw,     ft_numeric_64,    ft_multiplechoice};
     if (std::find(std::begin(known), std::end(known), r) == std::end(known))
         fuzz::Fail("the result is a field type or a content error", input);
     if (r == ft_stringw && !nullValue && bytes >= 2) {
@@ -85,6 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!terminated)
             fuzz::Fail("a text value ends within the buffer", input);
     }
+    if (r == ft_multiplechoice && !nullValue &&
+        std::find(buffer.begin() + kGuard, buffer.begin() + kGuard + bytes, 0) == buffer.begin() + kGuard + bytes)
+        fuzz::Fail("a choice ends within the buffer", input);
     fuzz::EndWorld(input);
     return 0;
 }
