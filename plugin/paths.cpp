@@ -279,8 +279,7 @@ WString SafeFileName(WStringView name)
     return safe;
 }
 
-namespace {
-std::optional<BY_HANDLE_FILE_INFORMATION> Identity(const WString& path)
+std::optional<BY_HANDLE_FILE_INFORMATION> FileInformation(const WString& path)
 {
     UniqueFile file(CreateFileW(ToLongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -290,14 +289,13 @@ std::optional<BY_HANDLE_FILE_INFORMATION> Identity(const WString& path)
         return std::nullopt;
     return info;
 }
-}  // namespace
 
 bool SameFile(const WString& a, const WString& b)
 {
     if (IsStreamPath(a) || IsStreamPath(b))
         return false;
-    const std::optional<BY_HANDLE_FILE_INFORMATION> x = Identity(a);
-    const std::optional<BY_HANDLE_FILE_INFORMATION> y = x ? Identity(b) : std::nullopt;
+    const std::optional<BY_HANDLE_FILE_INFORMATION> x = FileInformation(a);
+    const std::optional<BY_HANDLE_FILE_INFORMATION> y = x ? FileInformation(b) : std::nullopt;
     return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
            x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
 }

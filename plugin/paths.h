@@ -105,6 +105,11 @@ bool IsReservedDeviceName(WStringView name);
 // become "_", and a reserved device name gets a "_" in front. Empty stays empty.
 WString SafeFileName(WStringView name);
 
+// What the system knows of a file or directory by its handle (its names'
+// count, volume and index, attributes), through an open that only reads
+// attributes, shared with everyone; nothing when it cannot be opened.
+std::optional<BY_HANDLE_FILE_INFORMATION> FileInformation(const WString& path);
+
 // Whether two local paths (never streams) name one existing file, whatever
 // the letter case, short names or hard links: by the file's identity.
 bool SameFile(const WString& a, const WString& b);

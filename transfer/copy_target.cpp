@@ -16,15 +16,10 @@ HANDLE CreateWritable(const WString& longPath, DWORD disposition, DWORD attribut
 }
 
 // How many names the file has; 1 when the system cannot tell.
-DWORD LinkCount(const WString& longPath)
+DWORD LinkCount(const WString& path)
 {
-    UniqueFile file(CreateFileW(longPath.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks == 0)
-        return 1;
-    return info.nNumberOfLinks;
+    const std::optional<BY_HANDLE_FILE_INFORMATION> info = FileInformation(path);
+    return info && info->nNumberOfLinks != 0 ? info->nNumberOfLinks : 1;
 }
 
 // A new file beside the target, in its folder and so on its volume, as
@@ -72,7 +67,7 @@ CopyTarget CreatePlainCopyTarget(const WString& targetPath, DWORD extra)
             SetLastError(ERROR_ACCESS_DENIED);
             return CopyTarget{targetPath, targetPath, UniqueFile(), false};
         }
-        if (LinkCount(longPath) > 1) {
+        if (LinkCount(targetPath) > 1) {
             CopyTarget t{targetPath, targetPath, UniqueFile(), true};
             SetLastError(ERROR_SUCCESS);
             t.File.Reset(CreateWritable(longPath, TRUNCATE_EXISTING, 0));

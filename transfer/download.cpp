@@ -95,7 +95,8 @@ bool NamesDirectoryLink(const WString& remote, const ResolvedStreamPath& source)
 int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 {
     const WString remote = remoteName;
-    if (NamesDirectoryLink(remote, ResolveStreamPath(remote)))
+    const ResolvedStreamPath source = ResolveStreamPath(remote);
+    if (NamesDirectoryLink(remote, source))
         return FS_FILE_NOTSUPPORTED;
     const WString target = DeriveLocalTarget(remote, localName);
     CopyTruncated(WStringView(target), localName, kLocalNameCapacity);
@@ -106,7 +107,6 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 
     if (FileExistsLong(target) && !(copyFlags & FS_COPYFLAGS_OVERWRITE))
         return FS_FILE_EXISTS;
-    const ResolvedStreamPath source = ResolveStreamPath(remote);
 
     // A move deletes its source: the copy must be on the disk first.
     const bool move = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
