@@ -30,16 +30,15 @@ constexpr DefaultText kDefaults[] = {
 
 }  // namespace
 
-void ResetMessages()
+MessageTable DefaultMessages()
 {
-    MessageTable& table = PluginState().Messages;
-    for (auto& text : table)
-        text.clear();
+    MessageTable table;
     for (const auto& d : kDefaults)
         table[static_cast<int>(d.slot)] = d.text;
+    return table;
 }
 
-const WString& Message(Msg slot)
+WString Message(Msg slot)
 {
-    return PluginState().Messages[static_cast<int>(slot)];
+    return CurrentSettings()->Messages[static_cast<int>(slot)];
 }

@@ -42,7 +42,9 @@ constexpr bool IsMessageLine(int line)
     return line >= kFirstMessageLine && line <= kLastMessageLine && line != 9;
 }
 
-// Sets every slot to its English default (the dialog's captions to empty).
-void ResetMessages();
-const WString& Message(Msg slot);
+// Every slot at its English default (the dialog's captions empty).
+MessageTable DefaultMessages();
+// The slot's text in the settings in force (a copy: a reload may replace the
+// table while the caller still uses the text).
+WString Message(Msg slot);
 

@@ -38,7 +38,7 @@ WString SettingsFileBesidePlugin()
 WString SettingsFilePath()
 {
     const WString beside = SettingsFileBesidePlugin();
-    const WString& suggested = PluginState().SuggestedSettingsFile;
+    const WString suggested = SuggestedSettingsFileName();
     if (suggested.empty() || FileExistsLong(beside))
         return beside;
     return FileExistsLong(suggested) ? suggested : beside;
@@ -109,11 +109,10 @@ TStreamIds StreamTypesToFilter(int streamTypes)
     return set;
 }
 
-void ApplyLanguageLines(const std::vector<WString>& lines)
+void ApplyLanguageLines(const std::vector<WString>& lines, MessageTable& table)
 {
     if (lines.empty() || lines[0] != LanguageFileHeader)
         return;
-    MessageTable& table = PluginState().Messages;
     for (int line = kFirstMessageLine; line <= kLastMessageLine; ++line) {
         if (static_cast<std::size_t>(line) >= lines.size())
             return;  // a shorter file applies the lines it has
@@ -129,7 +128,7 @@ void ApplyLanguageLines(const std::vector<WString>& lines)
 
 void LoadSettings()
 {
-    ResetMessages();
+    SettingsSnapshot next{DefaultMessages(), TStreamIds{}};
     int mask = -1;
     try {
         IniDocument ini = IniDocument::Parse(DecodeText(ReadWholeFile(SettingsFilePath(), true)).Text);
@@ -137,10 +136,11 @@ void LoadSettings()
         WString path = ResolveLanguagePath(language);
         mask = ParseStreamTypes(ini.Get(kSettingsSection, kStreamTypesKey));
         if (!path.empty() && FileExistsLong(path))
-            ApplyLanguageLines(ReadTextLines(path));
+            ApplyLanguageLines(ReadTextLines(path), next.Messages);
     } catch (...) {
         // Reading is silent: what was set before the failure stays, the rest
         // keeps its default.
     }
-    PluginState().StreamFilter = StreamTypesToFilter(mask);
+    next.StreamFilter = StreamTypesToFilter(mask);
+    PublishSettings(std::move(next));
 }

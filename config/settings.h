@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "config/messages.h"
 #include "plugin/text.h"
 #include "streams/stream_ids.h"
 
@@ -34,11 +35,12 @@ int ParseStreamTypes(const std::optional<WString>& value);
 // Bits 0 to 9 select the kinds of those ordinals; bits 10 to 31 are ignored.
 TStreamIds StreamTypesToFilter(int streamTypes);
 
-// Applies a language file's lines to the message table, if line 0 is the
+// Applies a language file's lines to a message table, if line 0 is the
 // header: lines 2 to 19 as they stand, lines 20 and 21 only when not empty;
 // a file with fewer lines applies those it has.
-void ApplyLanguageLines(const std::vector<WString>& lines);
+void ApplyLanguageLines(const std::vector<WString>& lines, MessageTable& table);
 
-// Resets the message table to the defaults, reads the settings file and the
-// language file, and sets StreamFilter. Never fails towards its caller.
+// Reads the settings file and the language file into new settings (the
+// defaults where they say nothing) and publishes them whole. Never fails
+// towards its caller.
 void LoadSettings();

@@ -77,13 +77,16 @@ void TfmSetup::Initialise()
         {Msg::DlgCancel, SetupText::CancelButton},
         {Msg::DlgStreamsLabel, SetupText::StreamsLabel},
     };
+    // One table for the whole dialog, even if a reload publishes another.
+    const auto settings = CurrentSettings();
+    auto text = [&](Msg slot) -> const WString& { return settings->Messages[static_cast<int>(slot)]; };
     for (const auto& r : kCaptions)
-        if (!Message(r.slot).empty())
-            window_.SetText(r.text, Message(r.slot));
-    if (!Message(Msg::DlgOpenTitle).empty())
-        openTitle_ = Message(Msg::DlgOpenTitle);
-    if (!Message(Msg::DlgOpenFilter).empty())
-        openFilter_ = Message(Msg::DlgOpenFilter);
+        if (!text(r.slot).empty())
+            window_.SetText(r.text, text(r.slot));
+    if (!text(Msg::DlgOpenTitle).empty())
+        openTitle_ = text(Msg::DlgOpenTitle);
+    if (!text(Msg::DlgOpenFilter).empty())
+        openFilter_ = text(Msg::DlgOpenFilter);
 
     // The dialog shows what the settings file holds, not the filter in force.
     int mask = -1;
@@ -154,7 +157,7 @@ void TfmSetup::btOkClick()
     } catch (...) {
         error = ERROR_WRITE_FAULT;
     }
-    const WString& suggested = PluginState().SuggestedSettingsFile;
+    const WString suggested = SuggestedSettingsFileName();
     if (error != 0 && file == SettingsFileBesidePlugin() && !FileExistsLong(file) && !suggested.empty() &&
         suggested != file) {
         try {

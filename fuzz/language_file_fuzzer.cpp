@@ -37,18 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             lines = SplitLines(DecodeText(languageBytes).Text);
         } catch (const TextFileError&) {
         }
-        MessageTable defaults;
-        {
-            MessageTable loaded = PluginState().Messages;
-            ResetMessages();
-            defaults = PluginState().Messages;
-            PluginState().Messages = loaded;
-        }
+        const MessageTable defaults = DefaultMessages();
+        const auto settings = CurrentSettings();
         const bool applies = !lines.empty() && lines[0] == LanguageFileHeader;
         for (int line = kFirstMessageLine; line <= kLastMessageLine; ++line) {
             if (!IsMessageLine(line))
                 continue;
-            const WString& actual = PluginState().Messages[static_cast<std::size_t>(line)];
+            const WString& actual = settings->Messages[static_cast<std::size_t>(line)];
             WString want = defaults[static_cast<std::size_t>(line)];
             const bool hasLine = applies && static_cast<std::size_t>(line) < lines.size();
             const bool isType = line == static_cast<int>(Msg::DirType) || line == static_cast<int>(Msg::StreamType);

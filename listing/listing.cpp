@@ -256,7 +256,7 @@ extern "C" HANDLE WINAPI FsFindFirstW(WCHAR* Path, WIN32_FIND_DATAW* FindData)
         return NoEntries(ERROR_INVALID_PARAMETER);
     *FindData = WIN32_FIND_DATAW{};
     // A settings change applies from the next listing on.
-    const TStreamIds filter = PluginState().StreamFilter;
+    const TStreamIds filter = CurrentSettings()->StreamFilter;
     if (PluginState().Disabled)
         return NoEntries(ERROR_NO_MORE_FILES);
     try {

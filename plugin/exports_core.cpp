@@ -78,7 +78,7 @@ extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct* dps)
         WString wide(static_cast<std::size_t>(n), WCHAR{});
         MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
         wide.resize(static_cast<std::size_t>(n - 1));
-        PluginState().SuggestedSettingsFile = SuggestedSettingsFile(wide);
+        SetSuggestedSettingsFileName(SuggestedSettingsFile(wide));
         // Settings beside the plugin win; without them, read them again from
         // the suggested folder.
         if (!PluginState().Disabled && !FileExistsLong(SettingsFileBesidePlugin()))

@@ -1,6 +1,26 @@
 #include "plugin/plugin_state.h"
 
+#include <mutex>
+
 #include "plugin/dynamic_proc.h"
+
+namespace {
+
+// The lock is held for a pointer copy or a swap only: a reload reads its
+// files before it takes it, and a reader works on its own reference after.
+struct Shared {
+    std::mutex mutex;
+    std::shared_ptr<const SettingsSnapshot> settings;
+    WString suggestedSettingsFile;
+};
+
+Shared& TheShared()
+{
+    static auto* shared = new Shared;  // never destroyed: a host thread may outlive the unload
+    return *shared;
+}
+
+}  // namespace
 
 PluginStateData& PluginState()
 {
@@ -8,15 +28,55 @@ PluginStateData& PluginState()
     return state;
 }
 
+std::shared_ptr<const SettingsSnapshot> CurrentSettings()
+{
+    Shared& shared = TheShared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (!shared.settings)
+        shared.settings = std::make_shared<const SettingsSnapshot>();
+    return shared.settings;
+}
+
+void PublishSettings(SettingsSnapshot next)
+{
+    auto published = std::make_shared<const SettingsSnapshot>(std::move(next));
+    std::shared_ptr<const SettingsSnapshot> old;
+    Shared& shared = TheShared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    old = std::move(shared.settings);  // released after the lock, by whoever holds it last
+    shared.settings = std::move(published);
+}
+
+WString SuggestedSettingsFileName()
+{
+    Shared& shared = TheShared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.suggestedSettingsFile;
+}
+
+void SetSuggestedSettingsFileName(WString file)
+{
+    Shared& shared = TheShared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.suggestedSettingsFile = std::move(file);
+}
+
 void OnProcessAttach(HMODULE module)
 {
-    PluginStateData& s = PluginState();
-    s = PluginStateData{};
-    s.Module = module;
+    OnProcessDetach();
+    PluginState().Module = module;
 }
 
 void OnProcessDetach()
 {
-    PluginState() = PluginStateData{};
+    PluginStateData& s = PluginState();
+    s.PluginNr = -1;
+    s.ProgressProc = nullptr;
+    s.LogProc = nullptr;
+    s.RequestProc = nullptr;
+    s.Disabled = true;
+    s.Module = nullptr;
+    PublishSettings(SettingsSnapshot{});
+    SetSuggestedSettingsFileName(WString());
     ForgetDynamicProcs();
 }

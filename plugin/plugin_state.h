@@ -1,29 +1,48 @@
-// The process-wide state of the plugin's connection to the host. Written at
-// load, by FsInitW and by a settings reload; only read everywhere else. The
-// host calls from its own threads; the plugin starts none and takes no lock.
+// The process-wide state of the plugin's connection to the host, and the
+// settings in force. The host calls every export from any of its threads
+// (the window, its background copies, delayed columns, icons), so nothing
+// here is a plain field written by one call and read by another: the
+// connection's fields are atomic, and the settings are one immutable value
+// that a reload replaces whole.
 #pragma once
 
 #include <windows.h>
+
+#include <atomic>
+#include <memory>
 
 #include "config/messages.h"
 #include "plugin/host_interface.h"
 #include "streams/stream_ids.h"
 
 struct PluginStateData {
-    int PluginNr = -1;
-    tProgressProcW ProgressProc = nullptr;
-    tLogProcW LogProc = nullptr;  // kept, never called: the plugin writes no log
-    tRequestProcW RequestProc = nullptr;
-    bool Disabled = true;
-    TStreamIds StreamFilter;
-    MessageTable Messages;
-    HMODULE Module = nullptr;  // the plugin's own module, for its folder
-    // The settings file in the folder the host suggests for settings
-    // (FsSetDefaultParams); empty until the host names one.
-    WString SuggestedSettingsFile;
+    std::atomic<int> PluginNr{-1};
+    std::atomic<tProgressProcW> ProgressProc{nullptr};
+    std::atomic<tLogProcW> LogProc{nullptr};  // kept, never called: the plugin writes no log
+    std::atomic<tRequestProcW> RequestProc{nullptr};
+    std::atomic<bool> Disabled{true};
+    HMODULE Module = nullptr;  // the plugin's own module, for its folder; set at load only
 };
 
 PluginStateData& PluginState();
+
+// What the settings file and its language file give, read whole before it is
+// published: a call that starts with one keeps it to its end, so no reader
+// ever sees the texts of one reload beside the filter of another.
+struct SettingsSnapshot {
+    MessageTable Messages;
+    TStreamIds StreamFilter;
+};
+
+// The settings in force (empty texts and no kinds until the first load).
+std::shared_ptr<const SettingsSnapshot> CurrentSettings();
+// Puts `next` in force at once for every call that starts after this one.
+void PublishSettings(SettingsSnapshot next);
+
+// The settings file in the folder the host suggests for settings
+// (FsSetDefaultParams); empty until the host names one.
+WString SuggestedSettingsFileName();
+void SetSuggestedSettingsFileName(WString file);
 
 // Library load and unload (DllMain's process attach and detach). Attach closes
 // the gate and forgets the callbacks; detach releases the strings and every

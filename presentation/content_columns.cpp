@@ -87,7 +87,7 @@ StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
     // blocks are one entry).
     StreamColumns columns;
     std::vector<ListedStream> streams;
-    if (!ReadListedStreams(ToLongPath(local), PluginState().StreamFilter, false, streams))
+    if (!ReadListedStreams(ToLongPath(local), CurrentSettings()->StreamFilter, false, streams))
         return columns;
     for (const ListedStream& s : streams) {
         WString name = s.Name.empty() ? WString() : CleanStreamName(s.Name);

@@ -245,8 +245,9 @@ TEST_F(ContentColumns, TheMarkOfTheWebAndTheStreamsSize)
     EXPECT_EQ(FsContentGetValueW(plain.data(), cfZone, 0, b.bytes.data(), 1024, 0), ft_fieldempty);
 
     // Streams Size: the named streams' bytes, whatever the filter; shown as a size.
-    PluginState().StreamFilter = TStreamIds{};
-    PluginState().StreamFilter.Add(TStreamId::siStandard);
+    TStreamIds standard;
+    standard.Add(TStreamId::siStandard);
+    SetStreamFilter(standard);
     std::u16string two = u"\\C:\\d\\two.txt";
     std::int64_t size = -1;
     EXPECT_EQ(FsContentGetValueW(two.data(), cfStreamsSize, 0, &size, sizeof size, 0), ft_numeric_64);
@@ -264,8 +265,9 @@ TEST_F(ContentColumns, TheMarkOfTheWebAndTheStreamsSize)
 
 TEST_F(ContentColumns, TheFilterInForceDecidesWhatCounts)
 {
-    PluginState().StreamFilter = TStreamIds{};
-    PluginState().StreamFilter.Add(TStreamId::siAlternate);
+    TStreamIds alternate;
+    alternate.Add(TStreamId::siAlternate);
+    SetStreamFilter(alternate);
     EXPECT_EQ(Get(u"\\C:\\d\\two.txt", 1).number, 2);
     EXPECT_EQ(U8(Get(u"\\C:\\d\\two.txt", 2, 0).text), "a");
     EXPECT_EQ(Get(u"\\C:\\d\\plain.txt", 0).number, 0);
@@ -274,8 +276,8 @@ TEST_F(ContentColumns, TheFilterInForceDecidesWhatCounts)
 
 TEST_F(ContentColumns, TypeTextsComeFromTheMessageTable)
 {
-    PluginState().Messages[static_cast<int>(Msg::DirType)] = u"<Verz>";
-    PluginState().Messages[static_cast<int>(Msg::StreamType)] = u"<Strom>";
+    SetMessageText(Msg::DirType, u"<Verz>");
+    SetMessageText(Msg::StreamType, u"<Strom>");
     EXPECT_EQ(U8(Get(u"\\C:\\d\\sub.dir", 4).text), "<Verz>");
     EXPECT_EQ(U8(Get(u"\\C:\\d\\two.txt\\:a:$DATA", 4).text), "<Strom>");
 }

@@ -57,7 +57,7 @@ TEST_F(ExecuteFile, PropertiesOfTheRootOpenTheSettingsDialogAndReloadAfterOk)
     EXPECT_EQ(winsim::Dialogs()[0].owner, winsim::MainWindow());
     TStreamIds expected;
     expected.Add(TStreamId::siAlternate);
-    EXPECT_EQ(PluginState().StreamFilter, expected) << "the settings are reloaded after OK";
+    EXPECT_EQ(StreamFilterInForce(), expected) << "the settings are reloaded after OK";
 
     // Cancel: the file changed meanwhile, but nothing is reloaded.
     winsim::SetDialogScript([](HWND d) {
@@ -65,7 +65,7 @@ TEST_F(ExecuteFile, PropertiesOfTheRootOpenTheSettingsDialogAndReloadAfterOk)
         winsim::ClickDialogButton(d, IDCANCEL);
     });
     EXPECT_EQ(Execute(u"\\", u"properties"), FS_EXEC_OK);
-    EXPECT_EQ(PluginState().StreamFilter, expected);
+    EXPECT_EQ(StreamFilterInForce(), expected);
 }
 
 TEST_F(ExecuteFile, EveryOtherVerbAtTheRootDoesNothing)

@@ -27,10 +27,8 @@ bool InitMayFail(const winsim::Call* fault)
 // a failed read never leaves a slot half-set or garbled.
 std::string SlotsAreDefaultsOr(const std::vector<std::pair<Msg, std::u16string>>& fromFile)
 {
-    MessageTable loaded = PluginState().Messages;
-    ResetMessages();
-    MessageTable defaults = PluginState().Messages;
-    PluginState().Messages = loaded;
+    const MessageTable loaded = CurrentSettings()->Messages;
+    const MessageTable defaults = DefaultMessages();
     for (int line = kFirstMessageLine; line <= kLastMessageLine; ++line) {
         if (!IsMessageLine(line))
             continue;
@@ -98,7 +96,7 @@ std::vector<SweepScenario> InitScenarios()
          Init, {0, 1}, 0,
          [germanAll](long long r, const winsim::Call* f) {
              std::string s = InitOutcome(r, f, germanAll);
-             if (s.empty() && r == 0 && !f && PluginState().StreamFilter.Bits() != 0x10)
+             if (s.empty() && r == 0 && !f && StreamFilterInForce().Bits() != 0x10)
                  return std::string("StreamTypes was not applied");
              return s;
          }},

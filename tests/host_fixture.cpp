@@ -69,3 +69,22 @@ std::u16string U16(std::string_view ascii)
 {
     return std::u16string(ascii.begin(), ascii.end());
 }
+
+void SetStreamFilter(const TStreamIds& filter)
+{
+    SettingsSnapshot next = *CurrentSettings();
+    next.StreamFilter = filter;
+    PublishSettings(std::move(next));
+}
+
+void SetMessageText(Msg slot, const WString& text)
+{
+    SettingsSnapshot next = *CurrentSettings();
+    next.Messages[static_cast<std::size_t>(slot)] = text;
+    PublishSettings(std::move(next));
+}
+
+const TStreamIds StreamFilterInForce()
+{
+    return CurrentSettings()->StreamFilter;
+}

@@ -48,6 +48,13 @@ protected:
     int InitPlugin(int pluginNr = 7);
 };
 
+// The settings in force, changed for a test as a reload publishes them: the
+// filter, or one text, replaced in a copy of the current snapshot.
+void SetStreamFilter(const TStreamIds& filter);
+void SetMessageText(Msg slot, const WString& text);
+// The settings in force, as a call that starts now sees them.
+const TStreamIds StreamFilterInForce();
+
 // Test output: UTF-16 as UTF-8.
 std::string U8(std::u16string_view s);
 // ASCII text as UTF-16.

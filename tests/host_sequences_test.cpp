@@ -775,14 +775,14 @@ TEST_F(HostSequencesTest, AFileMovedOrDeletedFromTheFolderAboveGoesWholeOrNotAtA
          [] {
              TStreamIds shown;
              shown.Add(TStreamId::siStandard);
-             PluginState().StreamFilter = shown;
+             SetStreamFilter(shown);
          },
          [] {}, false, 1},
         {"F6 of a file whose data stream a filter hides", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true,
          [] {
              TStreamIds shown;
              shown.Add(TStreamId::siAlternate);
-             PluginState().StreamFilter = shown;
+             SetStreamFilter(shown);
          },
          [] {}, false, 1},
         {"F6 of a file that gains a stream during the move", u"\\C:\\d", FS_STATUS_OP_GET_MULTI, true,
@@ -805,7 +805,7 @@ TEST_F(HostSequencesTest, AFileMovedOrDeletedFromTheFolderAboveGoesWholeOrNotAtA
             }
         }
         Release();
-        PluginState().StreamFilter = TStreamIds{};
+        SetStreamFilter(TStreamIds{});
         EXPECT_EQ(winsim::Exists(u"C:\\d\\f.txt"), !row.fileGoes);
         if (!row.fileGoes) {
             EXPECT_EQ(winsim::Contents(u"C:\\d\\f.txt"), kFileData);

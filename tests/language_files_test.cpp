@@ -36,11 +36,11 @@ TEST_F(ShippedLanguageFiles, EachIsAcceptedAndFillsEverySlot)
             EXPECT_FALSE(lines[static_cast<std::size_t>(line)].empty()) << "line " << line;
         // Line 12 is a filter of description and pattern pairs.
         EXPECT_EQ(std::count(lines[12].begin(), lines[12].end(), u'|'), 3);
-        ResetMessages();
-        ApplyLanguageLines(lines);
+        MessageTable table = DefaultMessages();
+        ApplyLanguageLines(lines, table);
         for (int line = 2; line <= 21; ++line)
             if (IsMessageLine(line))
-                EXPECT_EQ(U8(PluginState().Messages[static_cast<std::size_t>(line)]),
+                EXPECT_EQ(U8(table[static_cast<std::size_t>(line)]),
                           U8(lines[static_cast<std::size_t>(line)]));
     }
 }
@@ -50,9 +50,9 @@ TEST_F(ShippedLanguageFiles, EnglishRepeatsTheBuiltInTexts)
     ASSERT_EQ(InitPlugin(), 0);
     std::vector<WString> lines = SplitLines(DecodeText(ShippedFile("English.lng")).Text);
     ASSERT_EQ(lines.size(), 22u);
-    ResetMessages();
+    const MessageTable defaults = DefaultMessages();
     for (int line = 2; line <= 21; ++line) {
-        const WString& builtIn = PluginState().Messages[static_cast<std::size_t>(line)];
+        const WString& builtIn = defaults[static_cast<std::size_t>(line)];
         if (!builtIn.empty())
             EXPECT_EQ(U8(lines[static_cast<std::size_t>(line)]), U8(builtIn)) << "line " << line;
     }

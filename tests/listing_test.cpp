@@ -149,7 +149,7 @@ TEST_F(ListingTest, WithoutNtfsDrivesTheRootIsEmpty)
 
 TEST_F(ListingTest, APlainDirectoryShowsEveryEntryAsAFolder)
 {
-    PluginState().StreamFilter = Kinds({1});  // a directory has no unnamed data stream
+    SetStreamFilter(Kinds({1}));  // a directory has no unnamed data stream
     winsim::AddFile(u"C:\\d\\a.txt", "abc", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
     winsim::AddFile(u"C:\\d\\b.bin", "", FILE_ATTRIBUTE_READONLY);
     winsim::SetAttributes(u"C:\\d\\b.bin", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SPARSE_FILE |
@@ -167,7 +167,7 @@ TEST_F(ListingTest, APlainDirectoryShowsEveryEntryAsAFolder)
 
 TEST_F(ListingTest, DirectoryEntriesArePassedOnWithTheSystemsOwnTrue)
 {
-    PluginState().StreamFilter = Kinds({1});
+    SetStreamFilter(Kinds({1}));
     winsim::AddFile(u"C:\\d\\a");
     WIN32_FIND_DATAW f;
     HANDLE h = FsFindFirstW(const_cast<WCHAR*>(u"\\C:\\d"), &f);
@@ -216,7 +216,7 @@ TEST_F(ListingTest, EnteringAFileListsItsStreamsWithTheFilesTimes)
 TEST_F(ListingTest, AHugeStreamIsListedWithItsFullSize)
 {
     winsim::AddPatternFile(u"C:\\big.iso", 5ull << 30);
-    PluginState().StreamFilter = Kinds({1});
+    SetStreamFilter(Kinds({1}));
     EXPECT_EQ(List(u"\\C:\\big.iso\\"), (std::vector<Entry>{{u"::$DATA", 0x80, 5ull << 30}}));
 }
 
@@ -284,12 +284,12 @@ TEST_F(ListingTest, AFileWhoseStreamsAreFilteredOutIsEmptyAndOneThatCannotBeRead
     winsim::AddFile(u"C:\\f", "x");
     winsim::AddStream(u"C:\\f", u"s", "y");
     DWORD error = 0;
-    PluginState().StreamFilter = Kinds({9});
+    SetStreamFilter(Kinds({9}));
     EXPECT_TRUE(List(u"\\C:\\f", &error).empty());
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_MORE_FILES));
     // The host reads ERROR_NO_MORE_FILES as "exists and is empty" (a move
     // then removes the file): a file that cannot be read whole says why.
-    PluginState().StreamFilter = TStreamIds{};
+    SetStreamFilter(TStreamIds{});
     const struct {
         const char* function;
         DWORD error;
@@ -503,11 +503,11 @@ TEST_F(ListingTest, TheFilterInForceWhenAListingStartsIsKept)
 {
     winsim::AddFile(u"C:\\f", "x");
     winsim::AddStream(u"C:\\f", u"s", "y");
-    PluginState().StreamFilter = Kinds({1, 4});
+    SetStreamFilter(Kinds({1, 4}));
     WIN32_FIND_DATAW f;
     HANDLE h = FsFindFirstW(const_cast<WCHAR*>(u"\\C:\\f"), &f);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    PluginState().StreamFilter = Kinds({1});
+    SetStreamFilter(Kinds({1}));
     EXPECT_EQ(std::u16string(f.cFileName), u"::$DATA");
     EXPECT_EQ(FsFindNextW(h, &f), -1);
     EXPECT_EQ(std::u16string(f.cFileName), u":s:$DATA");

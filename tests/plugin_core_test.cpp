@@ -22,9 +22,11 @@ TEST_F(CoreTest, LoadLeavesTheGateClosedAndEverythingEmpty)
     EXPECT_EQ(s.ProgressProc, nullptr);
     EXPECT_EQ(s.LogProc, nullptr);
     EXPECT_EQ(s.RequestProc, nullptr);
-    EXPECT_TRUE(s.StreamFilter.Empty());
-    for (std::size_t line = 0; line < s.Messages.size(); ++line)
-        EXPECT_TRUE(s.Messages[line].empty()) << "slot of line " << line << ": " << U8(s.Messages[line]);
+    const auto settings = CurrentSettings();
+    EXPECT_TRUE(settings->StreamFilter.Empty());
+    for (std::size_t line = 0; line < settings->Messages.size(); ++line)
+        EXPECT_TRUE(settings->Messages[line].empty())
+            << "slot of line " << line << ": " << U8(settings->Messages[line]);
 }
 
 TEST_F(CoreTest, InitStoresTheCallbacksEnablesPrivilegesAndLoadsSettings)
@@ -39,7 +41,7 @@ TEST_F(CoreTest, InitStoresTheCallbacksEnablesPrivilegesAndLoadsSettings)
     EXPECT_FALSE(s.Disabled);
     EXPECT_TRUE(winsim::PrivilegeEnabled(u"SeBackupPrivilege"));
     EXPECT_TRUE(winsim::PrivilegeEnabled(u"SeRestorePrivilege"));
-    EXPECT_EQ(s.StreamFilter.Bits(), 0x3FF) << "no settings file: all ten kinds";
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x3FF) << "no settings file: all ten kinds";
     EXPECT_EQ(U8(Message(Msg::NoDirInFile)), "You cann't create directories inside files.");
 
     ShowHostMessage(u"hello");

@@ -135,12 +135,11 @@ TEST_F(SetupDialog, EachCheckBoxHasItsOwnBit)
 
 TEST_F(SetupDialog, CaptionsComeFromTheMessageTableWhenGiven)
 {
-    auto& messages = PluginState().Messages;
-    messages[static_cast<int>(Msg::DlgCaption)] = u"Eigenschaften";
-    messages[static_cast<int>(Msg::DlgCancel)] = u"Abbrechen";
-    messages[static_cast<int>(Msg::DlgStreamsLabel)] = u"Anzuzeigende Streams:";
-    messages[static_cast<int>(Msg::DlgOpenTitle)] = u"Sprachdatei w\u00e4hlen:";
-    messages[static_cast<int>(Msg::DlgOpenFilter)] = u"Sprachdateien|*.lng";
+    SetMessageText(Msg::DlgCaption, u"Eigenschaften");
+    SetMessageText(Msg::DlgCancel, u"Abbrechen");
+    SetMessageText(Msg::DlgStreamsLabel, u"Anzuzeigende Streams:");
+    SetMessageText(Msg::DlgOpenTitle, u"Sprachdatei w\u00e4hlen:");
+    SetMessageText(Msg::DlgOpenFilter, u"Sprachdateien|*.lng");
     form.Initialise();
     EXPECT_EQ(U8(window.Title()), "Eigenschaften");
     EXPECT_EQ(U8(window.texts[SetupText::OkButton]), "Ok") << "an empty slot keeps the design caption";
@@ -273,8 +272,8 @@ TEST_F(SetupDialog, OkAfterAReloadGivesTheChosenTextsAndFilter)
     form.btOkClick();
     LoadSettings();
     EXPECT_EQ(U8(Message(Msg::NoExecStream)), "line 3");
-    EXPECT_TRUE(PluginState().StreamFilter.Contains(TStreamId::siAlternate));
-    EXPECT_FALSE(PluginState().StreamFilter.Contains(TStreamId::siStandard));
+    EXPECT_TRUE(StreamFilterInForce().Contains(TStreamId::siAlternate));
+    EXPECT_FALSE(StreamFilterInForce().Contains(TStreamId::siStandard));
 
     // Every box cleared and the field emptied: StreamTypes 0, English again.
     ScriptedWindow w;
@@ -330,7 +329,7 @@ TEST_F(SetupDialog, SettingsLiveWhereTheHostSuggestsWhenThePluginsFolderCannotBe
     LoadSettings();
     TStreamIds named;
     named.Add(TStreamId::siAlternate);
-    EXPECT_EQ(PluginState().StreamFilter, named) << "not read back from the suggested folder";
+    EXPECT_EQ(StreamFilterInForce(), named) << "not read back from the suggested folder";
     EXPECT_EQ(U8(SettingsFilePath()), "D:\\cfg\\TC_wfx_NTFSTarnwick.ini");
 
     // A settings file beside the plugin wins.

@@ -61,7 +61,7 @@ protected:
 TEST_F(SettingsTest, WithoutASettingsFileAllKindsAndEnglishTextsAndNoFileIsCreated)
 {
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x3FF);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x3FF);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
     EXPECT_EQ(Slot(Msg::NoExecStream), "You cann't execute file streams.");
     EXPECT_EQ(Slot(Msg::NotImplemented), "Not implemented yet.");
@@ -94,7 +94,7 @@ TEST_F(SettingsTest, ReadsTheSettingsFileInEveryEncoding)
     for (const auto& [name, bytes] : files) {
         winsim::AddFile(kIni, bytes);
         LoadSettings();
-        EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x012) << name;
+        EXPECT_EQ(StreamFilterInForce().Bits(), 0x012) << name;
         EXPECT_EQ(Slot(Msg::NoDirInFile), "text 2") << name;
     }
 }
@@ -105,7 +105,7 @@ TEST_F(SettingsTest, SectionAndKeysMatchWithoutRegardToCaseAndBlanksAreDropped)
                   u"  streamtypes  =  16  \r\nLANGUAGE= x.lng \r\n");
     winsim::AddFile(u"C:\\plugins\\x.lng", Utf8Bytes(LanguageText(3), false));
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x010);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x010);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "text 2");
 }
 
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, StreamTypesEdgeValues)
     for (const auto& [value, bits] : cases) {
         WriteSettings(u"[wfx_NTFSTarnwick]\r\nStreamTypes=" + std::u16string(value) + u"\r\n");
         LoadSettings();
-        EXPECT_EQ(PluginState().StreamFilter.Bits(), bits) << "for " << U8(value);
+        EXPECT_EQ(StreamFilterInForce().Bits(), bits) << "for " << U8(value);
     }
 }
 
@@ -199,13 +199,13 @@ TEST_F(SettingsTest, AMissingOrBrokenLanguageFileLeavesEnglishButTheMaskApplies)
 {
     WriteSettings(u"[wfx_NTFSTarnwick]\r\nLanguage=missing.lng\r\nStreamTypes=2\r\n");
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x002);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x002);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
 
     WriteSettings(u"[wfx_NTFSTarnwick]\r\nLanguage=lang.lng\r\nStreamTypes=2\r\n");
     winsim::AddFile(u"C:\\plugins\\lang.lng", Utf16Bytes(LanguageText(22), false) + "x");  // odd length
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x002);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x002);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
 }
 
@@ -225,10 +225,10 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileLeavesEveryDefault)
     WriteSettings(u"[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n");
     winsim::FailCall("CreateFileW", ERROR_SHARING_VIOLATION);
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x3FF);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x3FF);
     winsim::FailCall("ReadFile", ERROR_READ_FAULT);
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x3FF);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x3FF);
 }
 
 TEST_F(SettingsTest, AFailedLanguageReadKeepsTheMaskReadBeforeIt)
@@ -238,7 +238,7 @@ TEST_F(SettingsTest, AFailedLanguageReadKeepsTheMaskReadBeforeIt)
     // Opens: the settings file, the probe of the language file, the language file.
     winsim::FailCall("CreateFileW", ERROR_SHARING_VIOLATION, 3);
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x010);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x010);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
 }
 
@@ -257,7 +257,7 @@ TEST_F(SettingsTest, UntrustedFileContentsNeverCrashAndLeaveTheDefaults)
     for (const auto& [name, bytes] : files) {
         winsim::AddFile(kIni, bytes);
         LoadSettings();
-        EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x3FF) << name;
+        EXPECT_EQ(StreamFilterInForce().Bits(), 0x3FF) << name;
         EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.") << name;
     }
 }
@@ -267,7 +267,7 @@ TEST_F(SettingsTest, ATenMegabyteLineIsReadLikeAnyOther)
     std::string big(10 * 1024 * 1024, 'a');
     winsim::AddFile(kIni, "[wfx_NTFSTarnwick]\r\nLanguage=" + big + "\r\nStreamTypes=2\r\n");
     LoadSettings();
-    EXPECT_EQ(PluginState().StreamFilter.Bits(), 0x002);
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x002);
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
 
     winsim::AddFile(kIni, "[wfx_NTFSTarnwick]\r\nLanguage=lang.lng\r\n");
