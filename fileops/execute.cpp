@@ -125,6 +125,16 @@ int Launch(HWND mainWin, const WString& remoteName, const WString& line)
     return FS_EXEC_ERROR;
 }
 
+// The typed commands run in the current plugin directory, which must be a
+// directory (not a file's stream list, not a drive without a medium). The
+// process's current directory is not changed for it: it is shared by every
+// thread of the host, its background copies among them, and the arguments
+// are made absolute before they are used.
+bool CommandsCanRunIn(const WString& currentDir)
+{
+    return DirectoryExistsLong(currentDir);
+}
+
 int RunTypedCommand(HWND mainWin, const WString& remoteName, const WString& line)
 {
     TypedCommand command = ParseCommandLine(line);
@@ -137,14 +147,14 @@ int RunTypedCommand(HWND mainWin, const WString& remoteName, const WString& line
         // "del" and "rmdir" alike: a file (or stream) is deleted, anything
         // else removed as an empty directory.
         bool isFile = FileExistsLong(argument);
-        if (!SetCurrentDirectoryW(currentDir.c_str()))
+        if (!CommandsCanRunIn(currentDir))
             return FS_EXEC_ERROR;
         bool ok = isFile ? DeleteFileOrDirectoryLong(argument) : RemoveDirectoryLong(argument);
         if (!ok)
             ReportSystemError(Msg::DeleteError, TEXT(": "));
         return FS_EXEC_OK;
     }
-    if (!SetCurrentDirectoryW(currentDir.c_str()))
+    if (!CommandsCanRunIn(currentDir))
         return FS_EXEC_ERROR;
     if (!CreateDirectoryPathLong(argument))
         ReportSystemError(Msg::WriteError, TEXT(": "));

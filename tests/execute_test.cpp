@@ -201,8 +201,9 @@ TEST_F(ExecuteFile, QuoteDelAndRmdirDeleteFilesAndEmptyDirectories)
             EXPECT_EQ(U8(Messages()[0]), U8(WithSystemText(u"Error deleting file or stream.", c.failure)));
         }
     }
-    // The command leaves the process in the current plugin directory.
-    EXPECT_EQ(U8(winsim::CurrentDirectory()), "C:\\d");
+    // The process's current directory is every thread's: a command leaves it alone.
+    EXPECT_EQ(U8(winsim::CurrentDirectory()), "C:\\");
+    EXPECT_EQ(winsim::CountCalls("SetCurrentDirectoryW"), 0u);
 }
 
 TEST_F(ExecuteFile, QuoteMkdirCreatesTheWholeChain)
@@ -233,8 +234,9 @@ TEST_F(ExecuteFile, RelativeArgumentsAreTakenInTheCurrentPluginDirectory)
     EXPECT_TRUE(winsim::Exists(u"C:\\d\\sub\\new"));
     EXPECT_EQ(Execute(u"\\C:\\d\\sub", u"quote rmdir new"), FS_EXEC_OK);
     EXPECT_FALSE(winsim::Exists(u"C:\\d\\sub\\new"));
-    EXPECT_EQ(Execute(u"\\C:\\d\\sub", u"quote rmdir ..\\..\\e"), FS_EXEC_OK);
-    EXPECT_FALSE(winsim::Exists(u"C:\\e"));
+    winsim::AddDirectory(u"C:\\g");
+    EXPECT_EQ(Execute(u"\\C:\\d\\sub", u"quote rmdir ..\\..\\g"), FS_EXEC_OK);
+    EXPECT_FALSE(winsim::Exists(u"C:\\g"));
     EXPECT_EQ(Execute(u"\\C:\\d", u"quote mkdir \\top"), FS_EXEC_OK);
     EXPECT_TRUE(winsim::Exists(u"C:\\top"));
     EXPECT_TRUE(Messages().empty());
