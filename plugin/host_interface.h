@@ -163,6 +163,13 @@ enum : int {
 
 enum : int { CONTENT_DELAYIFSLOW = 1 };
 
+// FsGetBackgroundFlags: which transfers the host may run on a thread of its own.
+enum : int {
+    BG_DOWNLOAD = 1,
+    BG_UPLOAD = 2,
+    BG_ASK_USER = 4,
+};
+
 // The plugin's boolean results: FALSE is 0, TRUE all bits set, except where an
 // export passes the system's own value on.
 constexpr BOOL kPluginTrue = -1;

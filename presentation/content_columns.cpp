@@ -81,14 +81,22 @@ WString CleanStreamName(WStringView name)
     return out;
 }
 
-StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
+bool FieldOpensTheFile(int fieldIndex)
+{
+    // "Type" looks at attributes only (and opens a link's target).
+    return fieldIndex >= 0 && fieldIndex < kContentFieldCount && fieldIndex != cfType;
+}
+
+StreamColumns EnumerateStreamColumns(const WString& local, long long wanted, const std::atomic<bool>* stop)
 {
     // What the listing shows, counted as it shows it (a sparse stream's
     // blocks are one entry).
     StreamColumns columns;
     std::vector<ListedStream> streams;
-    if (!ReadListedStreams(ToLongPath(local), CurrentSettings()->StreamFilter, false, streams))
+    if (!ReadListedStreams(ToLongPath(local), CurrentSettings()->StreamFilter, false, streams, stop)) {
+        columns.Stopped = GetLastError() == ERROR_OPERATION_ABORTED && stop && stop->load();
         return columns;
+    }
     for (const ListedStream& s : streams) {
         WString name = s.Name.empty() ? WString() : CleanStreamName(s.Name);
         ++columns.Count;
@@ -103,12 +111,12 @@ StreamColumns EnumerateStreamColumns(const WString& local, long long wanted)
     return columns;
 }
 
-std::optional<std::int64_t> NamedStreamsSize(const WString& local)
+std::optional<std::int64_t> NamedStreamsSize(const WString& local, const std::atomic<bool>* stop)
 {
     TStreamIds named;
     named.Add(TStreamId::siAlternate);
     std::vector<ListedStream> streams;
-    if (!ReadListedStreams(ToLongPath(local), named, false, streams))
+    if (!ReadListedStreams(ToLongPath(local), named, false, streams, stop))
         return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::int64_t>(0) : std::nullopt;
     std::int64_t total = 0;
     for (const ListedStream& s : streams)

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -43,15 +44,23 @@ struct StreamColumns {
     int Count = 0;     // streams of the kinds in force, unnamed ones included
     WString Chosen;    // the name of the stream at the wanted position (1-based)
     WString Joined;    // the names of the named streams, separated by "; "
+    bool Stopped = false;  // the host stopped the walk: no value at all
 };
 
 // One walk over the streams of a local path with StreamFilter. A path that
-// cannot be opened gives the empty result.
-StreamColumns EnumerateStreamColumns(const WString& local, long long wanted);
+// cannot be opened gives the empty result. A set `stop` ends the walk early.
+StreamColumns EnumerateStreamColumns(const WString& local, long long wanted,
+                                     const std::atomic<bool>* stop = nullptr);
 
 // The total size in bytes of the named data streams of a file or directory,
-// whatever the filter; nothing when its streams cannot be read.
-std::optional<std::int64_t> NamedStreamsSize(const WString& local);
+// whatever the filter; nothing when its streams cannot be read or the walk
+// was stopped.
+std::optional<std::int64_t> NamedStreamsSize(const WString& local, const std::atomic<bool>* stop = nullptr);
+
+// Whether a field's value needs the file opened (a walk over its streams, or
+// its Mark of the Web): with CONTENT_DELAYIFSLOW such a field is computed in
+// the host's background call instead.
+bool FieldOpensTheFile(int fieldIndex);
 
 // ":notes:$DATA" becomes "notes": a ":$DATA" that ends the name is cut off,
 // then a leading colon.

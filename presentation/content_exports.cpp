@@ -10,6 +10,7 @@
 #include "plugin/paths.h"
 #include "plugin/redirection.h"
 #include "presentation/content_columns.h"
+#include "presentation/running_values.h"
 #include "presentation/zone_identifier.h"
 
 namespace {
@@ -39,7 +40,15 @@ bool CopyInt(std::int32_t value, void* buffer, int maxlen)
     return true;
 }
 
-int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* fieldValue, int maxlen)
+// A field that opens the file, asked from the window thread: the host asks
+// again from its background thread. Nothing to show meanwhile.
+int Delayed(void* fieldValue, int maxlen)
+{
+    CopyText({}, fieldValue, maxlen);
+    return ft_delayed;
+}
+
+int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* fieldValue, int maxlen, int flags)
 {
     WString local = PluginToLocalPath(fileName);
     const ContentFieldInfo* field = ContentFieldAt(fieldIndex);
@@ -54,11 +63,22 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
         }
         return CopyInt(0, fieldValue, maxlen) ? field->Type : ft_fieldempty;
     }
-    if (local[0] == ':')
+    if (local[0] == ':' || !field)
         return ft_fieldempty;
+    if (fieldIndex == cfType) {
+        CopyText(TypeText(local), fieldValue, maxlen);
+        return ft_stringw;
+    }
+    if ((flags & CONTENT_DELAYIFSLOW) && FieldOpensTheFile(fieldIndex))
+        return Delayed(fieldValue, maxlen);
+
+    // From here the file is opened: the host may stop this value when the
+    // user leaves the folder.
+    const RunningValue running(fileName);
+    const std::atomic<bool>* stop = &running.StopFlag();
     switch (fieldIndex) {
     case cfStreamsSize: {
-        const std::optional<std::int64_t> size = NamedStreamsSize(local);
+        const std::optional<std::int64_t> size = NamedStreamsSize(local, stop);
         if (!size || !fieldValue || maxlen < static_cast<int>(sizeof(std::int64_t)))
             return ft_fieldempty;
         std::memcpy(fieldValue, &*size, sizeof(std::int64_t));
@@ -68,7 +88,7 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
     case cfZoneHostUrl:
     case cfZoneReferrerUrl: {
         const std::optional<ZoneInfo> zone = ReadZoneIdentifier(local);
-        if (!zone)
+        if (!zone || stop->load())
             return ft_fieldempty;
         if (fieldIndex == cfZone) {
             if (!zone->ZoneId || !fieldValue || maxlen < 1)
@@ -87,8 +107,10 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
     default:
         break;
     }
-    // The walk runs for every field of the design, as they are computed together.
-    StreamColumns columns = EnumerateStreamColumns(local, static_cast<long long>(unitIndex) + 1);
+    // One walk gives every stream field of the design.
+    StreamColumns columns = EnumerateStreamColumns(local, static_cast<long long>(unitIndex) + 1, stop);
+    if (columns.Stopped)
+        return ft_fieldempty;
     switch (fieldIndex) {
     case cfHasStream:
         return CopyInt(columns.Count > 0 ? 1 : 0, fieldValue, maxlen) ? ft_boolean : ft_fieldempty;
@@ -99,9 +121,6 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
         return ft_stringw;
     case cfAllStreamsOneLine:
         CopyText(columns.Joined, fieldValue, maxlen);
-        return ft_stringw;
-    case cfType:
-        CopyText(TypeText(local), fieldValue, maxlen);
         return ft_stringw;
     default:
         return ft_fieldempty;
@@ -123,11 +142,11 @@ extern "C" int WINAPI FsContentGetSupportedField(int FieldIndex, char* FieldName
 }
 
 extern "C" int WINAPI FsContentGetValueW(WCHAR* FileName, int FieldIndex, int UnitIndex, void* FieldValue,
-                                         int maxlen, int)
+                                         int maxlen, int flags)
 {
     try {
         FileSystemRedirectionOff redirection;
-        return ContentValue(FromHost(FileName), FieldIndex, UnitIndex, FieldValue, maxlen);
+        return ContentValue(FromHost(FileName), FieldIndex, UnitIndex, FieldValue, maxlen, flags);
     } catch (...) {
         return ft_fileerror;
     }
@@ -184,4 +203,32 @@ extern "C" BOOL WINAPI FsContentGetDefaultViewW(WCHAR* ViewContents, WCHAR* View
 extern "C" BOOL WINAPI FsContentGetDefaultView(char*, char*, char*, char*, int)
 {
     return FALSE;  // no default view for hosts without wide columns
+}
+
+// The user left the folder while a value of FileName was computed in the
+// background: that walk ends early and its value is empty.
+extern "C" void WINAPI FsContentStopGetValueW(WCHAR* FileName)
+{
+    try {
+        if (FileName)
+            StopRunningValues(FromHost(FileName));
+    } catch (...) {
+    }
+}
+
+extern "C" void WINAPI FsContentStopGetValue(char* FileName)
+{
+    try {
+        if (!FileName || !*FileName)
+            return;
+        const int n = MultiByteToWideChar(CP_ACP, 0, FileName, -1, nullptr, 0);
+        if (n <= 1)
+            return;
+        WString wide(static_cast<std::size_t>(n), WCHAR{});
+        if (MultiByteToWideChar(CP_ACP, 0, FileName, -1, wide.data(), n) != n)
+            return;
+        wide.resize(static_cast<std::size_t>(n) - 1);
+        StopRunningValues(wide);
+    } catch (...) {
+    }
 }

@@ -10,6 +10,8 @@ int WINAPI FsContentGetValueW(WCHAR* FileName, int FieldIndex, int UnitIndex, vo
 int WINAPI FsContentGetValue(char* FileName, int FieldIndex, int UnitIndex, void* FieldValue, int maxlen, int flags);
 int WINAPI FsContentGetDefaultSortOrder(int FieldIndex);
 int WINAPI FsContentGetSupportedFieldFlags(int FieldIndex);
+void WINAPI FsContentStopGetValueW(WCHAR* FileName);
+void WINAPI FsContentStopGetValue(char* FileName);
 BOOL WINAPI FsContentGetDefaultViewW(WCHAR* ViewContents, WCHAR* ViewHeaders, WCHAR* ViewWidths, WCHAR* ViewOptions,
                                      int maxlen);
 BOOL WINAPI FsContentGetDefaultView(char* ViewContents, char* ViewHeaders, char* ViewWidths, char* ViewOptions,

@@ -22,14 +22,26 @@ bool RealLength(const WString& fileName, const WString& streamName, bool linkIts
 
 }  // namespace
 
-bool ReadListedStreams(const WString& FileName, TStreamIds StreamIds, bool LinkItself, std::vector<ListedStream>& Out)
+bool ReadListedStreams(const WString& FileName, TStreamIds StreamIds, bool LinkItself, std::vector<ListedStream>& Out,
+                       const std::atomic<bool>* Stop)
 {
     Out.clear();
+    auto stopped = [Stop] { return Stop && Stop->load(std::memory_order_relaxed); };
+    if (stopped()) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return false;
+    }
     TFindStreamData cursor;
     if (!StreamFindFirst(FileName, StreamIds, cursor, LinkItself))
         return false;
     bool blocksGoOn = false;  // the last entry is a sparse stream's blocks
     do {
+        if (stopped()) {
+            StreamFindClose(cursor);
+            Out.clear();
+            SetLastError(ERROR_OPERATION_ABORTED);
+            return false;
+        }
         ListedStream s{cursor.StreamID, cursor.Attributes, cursor.Name, cursor.Size};
         const bool block = s.StreamID == TStreamId::siSparseFile && s.Name.empty();
         if (block && blocksGoOn) {

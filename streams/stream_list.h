@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -24,5 +25,7 @@ struct ListedStream {
 
 // Every stream of the file or directory at FileName (a long path) that passes
 // the filter. False with the finder's error when it cannot be opened or read
-// whole; ERROR_FILE_NOT_FOUND when none passes.
-bool ReadListedStreams(const WString& FileName, TStreamIds StreamIds, bool LinkItself, std::vector<ListedStream>& Out);
+// whole; ERROR_FILE_NOT_FOUND when none passes. A walk whose Stop flag is set
+// ends at the next stream: false with ERROR_OPERATION_ABORTED.
+bool ReadListedStreams(const WString& FileName, TStreamIds StreamIds, bool LinkItself, std::vector<ListedStream>& Out,
+                       const std::atomic<bool>* Stop = nullptr);

@@ -263,6 +263,75 @@ TEST_F(ContentColumns, TheMarkOfTheWebAndTheStreamsSize)
     EXPECT_EQ(FsContentGetSupportedFieldFlags(9), 0);
 }
 
+// From the window thread (CONTENT_DELAYIFSLOW) a field that opens the file
+// answers at once and is asked again in the background; "Type" is quick.
+TEST_F(ContentColumns, SlowFieldsAreDelayedFromTheWindowThread)
+{
+    winsim::AddStream(u"C:\\d\\two.txt", u"Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
+    const struct {
+        int field;
+        int windowThread;  // with CONTENT_DELAYIFSLOW
+        int background;    // without
+    } rows[] = {
+        {cfHasStream, ft_delayed, ft_boolean},         {cfStreamsCount, ft_delayed, ft_numeric_32},
+        {cfStream, ft_delayed, ft_stringw},            {cfAllStreamsOneLine, ft_delayed, ft_stringw},
+        {cfType, ft_stringw, ft_stringw},              {cfStreamsSize, ft_delayed, ft_numeric_64},
+        {cfZone, ft_delayed, ft_multiplechoice},       {cfZoneHostUrl, ft_delayed, ft_fieldempty},
+        {cfZoneReferrerUrl, ft_delayed, ft_fieldempty}, {kContentFieldCount, ft_fieldempty, ft_fieldempty},
+    };
+    for (const auto& row : rows) {
+        std::u16string p = u"\\C:\\d\\two.txt";
+        winsim::ClearCallLog();
+        ValueBuffer b;
+        EXPECT_EQ(FsContentGetValueW(p.data(), row.field, 0, b.bytes.data(), 1024, CONTENT_DELAYIFSLOW),
+                  row.windowThread)
+            << "field " << row.field;
+        EXPECT_EQ(winsim::CountCalls("CreateFileW"), 0u) << "field " << row.field << " opened the file";
+        EXPECT_EQ(winsim::CountCalls("BackupRead"), 0u) << "field " << row.field;
+        if (row.windowThread == ft_delayed)
+            EXPECT_EQ(U8(b.Text()), "") << "field " << row.field << ": nothing to show meanwhile";
+        ValueBuffer later;
+        EXPECT_EQ(FsContentGetValueW(p.data(), row.field, 0, later.bytes.data(), 1024, 0), row.background)
+            << "field " << row.field;
+    }
+}
+
+// The user leaves the folder while a value is computed in the background:
+// the walk ends at its next stream and the value is empty; the next request
+// for the same file starts afresh.
+TEST_F(ContentColumns, AStoppedWalkEndsEarlyWithAnEmptyValue)
+{
+    for (int i = 0; i < 20; ++i)
+        winsim::AddStream(u"C:\\d\\two.txt", u"s" + U16(std::to_string(i)), "x");
+    for (const int field : {cfHasStream, cfStreamsCount, cfAllStreamsOneLine, cfStreamsSize}) {
+        SCOPED_TRACE(field);
+        std::u16string p = u"\\C:\\d\\two.txt";
+        winsim::ClearCallLog();
+        // The host's stop arrives as the walk reads its third header; the
+        // name is spelled in another case, as the file system folds it.
+        winsim::BeforeCall("BackupRead", 3, [] {
+            std::u16string name = u"\\c:\\D\\TWO.txt";
+            FsContentStopGetValueW(name.data());
+        });
+        ValueBuffer b;
+        EXPECT_EQ(FsContentGetValueW(p.data(), field, 0, b.bytes.data(), 1024, 0), ft_fieldempty);
+        EXPECT_LT(winsim::CountCalls("BackupRead"), 10u) << "the walk went on after the stop";
+        std::int64_t value = 0;
+        EXPECT_NE(FsContentGetValueW(p.data(), field, 0, &value, sizeof value, 0), ft_fieldempty)
+            << "a later request must not inherit the stop";
+    }
+    // A stop for a file nobody computes, or for nothing, changes nothing.
+    std::u16string other = u"\\C:\\d\\plain.txt";
+    FsContentStopGetValueW(other.data());
+    FsContentStopGetValueW(nullptr);
+    FsContentStopGetValue(nullptr);
+    char ansi[] = "\\C:\\d\\plain.txt";
+    FsContentStopGetValue(ansi);
+    std::int32_t count = 0;
+    EXPECT_EQ(FsContentGetValueW(other.data(), cfStreamsCount, 0, &count, sizeof count, 0), ft_numeric_32);
+    EXPECT_GT(count, 0);
+}
+
 TEST_F(ContentColumns, TheFilterInForceDecidesWhatCounts)
 {
     TStreamIds alternate;

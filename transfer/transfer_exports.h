@@ -12,4 +12,7 @@ int WINAPI FsGetFileW(WCHAR* RemoteName, WCHAR* LocalName, int CopyFlags, Remote
 // stream. RemoteName (260 characters with the null) receives the target's
 // name when it exists already.
 int WINAPI FsPutFileW(WCHAR* LocalName, WCHAR* RemoteName, int CopyFlags);
+// Both directions may run on the host's background thread, without asking
+// the user first: the plugin needs no connection.
+int WINAPI FsGetBackgroundFlags();
 }

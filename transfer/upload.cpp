@@ -172,3 +172,11 @@ extern "C" int WINAPI FsPutFileW(WCHAR* LocalName, WCHAR* RemoteName, int CopyFl
         return FS_FILE_READERROR;
     }
 }
+
+// Copies in both directions may run on the host's background thread: every
+// export is safe beside the others, and each operation's record is its
+// thread's own. No BG_ASK_USER: there is no connection to ask about.
+extern "C" int WINAPI FsGetBackgroundFlags()
+{
+    return BG_DOWNLOAD | BG_UPLOAD;
+}

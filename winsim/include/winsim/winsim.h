@@ -126,6 +126,10 @@ std::optional<IconInfo> DescribeIcon(HICON icon);
 void FailCall(std::string_view function, DWORD error, int nth = 1);
 // Every call of the named function from now on fails, until Reset.
 void FailAlways(std::string_view function, DWORD error);
+// Runs `action` once, on the calling thread, as the nth call (1 = the next
+// one) of the named function from now on enters, before the call does its
+// work: what another thread or the host would do at that moment.
+void BeforeCall(std::string_view function, int nth, std::function<void()> action);
 
 // ---------------------------------------------------------------- the call log
 struct Call {
