@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -764,6 +765,61 @@ TEST_F(EndToEnd, KeystrokesKeepTheUsersData)
         }
         EXPECT_EQ(ReadBytes(row.kept), row.keptBytes) << row.name << ": " << Utf8(row.kept);
     }
+}
+
+// The file manager runs F5 and F6 on a thread of its own where the plugin
+// allows it, while the user keeps browsing on the window thread: the copy
+// completes and every listing and column beside it answers.
+TEST_F(EndToEnd, CopiesRunInTheBackgroundWhileTheWindowBrowses)
+{
+    std::string big(3 * 1024 * 1024, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 13 + i / 4096);
+    WriteBytes(Data(L"big.dat"), big);
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
+        WriteBytes(Data(name), "a file");
+        WriteBytes(Data(std::wstring(name) + L":note:$DATA"), "a note");
+    }
+    const std::wstring out = folder_ + L"\\out", tmp = folder_ + L"\\tmp";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(tmp.c_str(), nullptr));
+    WriteBytes(tmp + L"\\big.in", big);
+    const struct {
+        const char* name;
+        std::vector<std::wstring> arguments;
+        const char* resultLine;
+        std::wstring target;
+    } rows[] = {
+        {"F5 out of the plugin", {L"get", Remote(Data(L"big.dat")) + L"\\::$DATA", out + L"\\x"},
+         "FsGetFileW = 0 FS_FILE_OK", out + L"\\big.dat"},
+        {"F6 into a file as a named stream",
+         {L"put", tmp + L"\\big.in", Remote(Data(L"a.txt")) + L"\\big.in", L"4"}, "FsPutFileW = 0 FS_FILE_OK",
+         Data(L"a.txt:big.in:$DATA")},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::wstring> arguments = {L"background", Remote(data_)};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        HostRun run = Host(arguments);
+        SKIP_IF_MISSING(run);
+        EXPECT_EQ(run.First("FsGetBackgroundFlags = "), "3") << row.name;
+        EXPECT_TRUE(run.Has("background thread: ends")) << row.name << "\n" << run.Text();
+        EXPECT_TRUE(run.Has(row.resultLine)) << row.name << "\n" << run.Text();
+        EXPECT_TRUE(ReadBytes(row.target) == big) << row.name << ": the copy differs";
+        EXPECT_TRUE(run.After("message: ").empty()) << row.name << "\n" << run.Text();
+        // "N rounds while the copy ran, E entries, D values delayed, 0 failures"
+        const std::string window = run.First("window thread: ");
+        int rounds = 0, entries = 0, delayed = 0, failures = -1;
+        ASSERT_EQ(std::sscanf(window.c_str(), "%d rounds while the copy ran, %d entries, %d values delayed, %d failures",
+                              &rounds, &entries, &delayed, &failures),
+                  4)
+            << row.name << "\n" << run.Text();
+        EXPECT_GE(rounds, 1) << row.name;
+        EXPECT_GE(entries, 4) << row.name;
+        EXPECT_GT(delayed, 0) << row.name << ": the window thread waited for values that open files";
+        EXPECT_EQ(failures, 0) << row.name << "\n" << run.Text();
+    }
+    // The move's source is gone once its copy is complete.
+    EXPECT_FALSE(ReadBytes(tmp + L"\\big.in"));
 }
 
 // A view whose file is cut underneath faults while the bytes move. The copy

@@ -33,11 +33,16 @@
 namespace {
 
 // ------------------------------------------------------------------ output
+// A background copy prints beside the window thread: one whole line at a time.
+CRITICAL_SECTION g_outLock;
+
 void Out(const std::string& line)
 {
     std::string text = line + "\n";
     DWORD written = 0;
+    EnterCriticalSection(&g_outLock);
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    LeaveCriticalSection(&g_outLock);
 }
 
 std::string Utf8(const WCHAR* text, int length = -1)
@@ -135,17 +140,18 @@ bool ShrinkBehindTheSystem(const std::wstring& path)
 }
 
 // ------------------------------------------------------------------ callbacks
-int g_progressCount = 0;
+// Counted by whichever thread runs the copy (one at a time).
+LONG volatile g_progressCount = 0;
 int g_abortAt = 0;  // answer 1 (abort) to this progress report; 0 never
 int g_shrinkAt = 0;  // cut g_shrinkPath at this progress report; 0 never
 std::wstring g_shrinkPath;
 
 int WINAPI Progress(int PluginNr, WCHAR* SourceName, WCHAR* TargetName, int PercentDone)
 {
-    ++g_progressCount;
-    if (g_shrinkAt != 0 && g_progressCount == g_shrinkAt)
+    const LONG count = InterlockedIncrement(&g_progressCount);
+    if (g_shrinkAt != 0 && count == g_shrinkAt)
         ShrinkBehindTheSystem(g_shrinkPath);
-    int answer = (g_abortAt != 0 && g_progressCount == g_abortAt) ? 1 : 0;
+    int answer = (g_abortAt != 0 && count == g_abortAt) ? 1 : 0;
     Out("progress: " + std::to_string(PercentDone) + "% " + Utf8(SourceName) + " -> " + Utf8(TargetName) +
         " (plugin " + std::to_string(PluginNr) + (answer ? ", answered abort)" : ")"));
     return answer;
@@ -688,6 +694,105 @@ bool RootName(const Args&)
     return true;
 }
 
+bool Run(const Args& a);
+
+// ------------------------------------------------------------------ a background copy
+// The file manager asks FsGetBackgroundFlags and, where the plugin allows it,
+// runs an F5/F6 on a thread of its own, enclosed in FsStatusInfoW there,
+// while the user keeps browsing on the window thread: listings, and every
+// column, first from the window thread (CONTENT_DELAYIFSLOW) and then as its
+// background column call.
+using FsGetBackgroundFlagsProc = int(WINAPI*)();
+
+struct BackgroundCopy {
+    Args transfer;
+    std::wstring remoteDir;
+    int operation = 0;
+    HANDLE windowStarted = nullptr;
+};
+
+DWORD WINAPI RunBackgroundCopy(LPVOID parameter)
+{
+    auto* job = static_cast<BackgroundCopy*>(parameter);
+    // The copy starts once the window thread is busy, so the two overlap.
+    WaitForSingleObject(job->windowStarted, 10000);
+    auto status = Export<FsStatusInfoWProc>("FsStatusInfoW");
+    std::wstring dir = job->remoteDir;
+    if (status)
+        status(dir.data(), FS_STATUS_START, job->operation);
+    Out("background thread: " + Utf8(job->transfer[0]) + " starts");
+    Run(job->transfer);
+    if (status)
+        status(dir.data(), FS_STATUS_END, job->operation);
+    Out("background thread: ends");
+    return 0;
+}
+
+bool Background(const Args& a)
+{
+    if (!Need(a, 4, "background WATCH get|put FROM TO [FLAGS]") || (a[2] != L"get" && a[2] != L"put"))
+        return false;
+    auto flagsOf = Export<FsGetBackgroundFlagsProc>("FsGetBackgroundFlags");
+    auto first = Export<FsFindFirstWProc>("FsFindFirstW");
+    auto next = Export<FsFindNextWProc>("FsFindNextW");
+    auto close = Export<FsFindCloseProc>("FsFindClose");
+    auto field = Export<FsContentGetSupportedFieldProc>("FsContentGetSupportedField");
+    auto value = Export<FsContentGetValueWProc>("FsContentGetValueW");
+    if (!flagsOf || !first || !next || !close || !field || !value)
+        return true;
+    const bool get = a[2] == L"get";
+    const int flags = flagsOf();
+    Out("FsGetBackgroundFlags = " + std::to_string(flags));
+    BackgroundCopy job;
+    job.transfer.assign(a.begin() + 2, a.end());
+    if (!(flags & (get ? BG_DOWNLOAD : BG_UPLOAD))) {
+        Out("in the foreground: the plugin does not allow this direction in the background");
+        return Run(job.transfer);
+    }
+    const std::wstring& remote = get ? a[3] : a[4];
+    job.remoteDir = remote.substr(0, remote.find_last_of(L'\\'));
+    job.operation = get ? FS_STATUS_OP_GET_MULTI : FS_STATUS_OP_PUT_MULTI;
+    job.windowStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunBackgroundCopy, &job, 0, nullptr);
+    if (!thread) {
+        Out("background: no thread, error " + std::to_string(GetLastError()));
+        CloseHandle(job.windowStarted);
+        return false;
+    }
+    int fields = 0;
+    for (char name[256], units[256]; fields < 100 && field(fields, name, units, sizeof name) != ft_nomorefields;)
+        ++fields;
+    int rounds = 0, entries = 0, delayed = 0, failures = 0;
+    do {
+        NameBuffer watch(a[1]);
+        WIN32_FIND_DATAW data{};
+        HANDLE h = first(watch.text, &data);
+        SetEvent(job.windowStarted);
+        if (h == INVALID_HANDLE_VALUE) {
+            ++failures;
+            continue;
+        }
+        entries = 0;
+        do {
+            ++entries;
+            for (int i = 0; i < fields; ++i) {
+                NameBuffer path(a[1] + L"\\" + data.cFileName);
+                alignas(8) unsigned char buffer[4096] = {};
+                delayed += value(path.text, i, 0, buffer, sizeof buffer, CONTENT_DELAYIFSLOW) == ft_delayed;
+                failures += value(path.text, i, 0, buffer, sizeof buffer, 0) == ft_fileerror;
+            }
+        } while (next(h, &data));
+        close(h);
+        ++rounds;
+    } while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(job.windowStarted);
+    Out("window thread: " + std::to_string(rounds) + " rounds while the copy ran, " + std::to_string(entries) +
+        " entries, " + std::to_string(delayed) + " values delayed, " + std::to_string(failures) + " failures");
+    return true;
+}
+
 void Usage()
 {
     Out("usage: tarnwick-host [OPTIONS] PLUGIN COMMAND [ARGS...] [+ COMMAND [ARGS...]]...");
@@ -706,6 +811,8 @@ void Usage()
     Out("  rootname                       FsGetDefRootName");
     Out("  hold PATH [SHARE]              keep PATH open for writing (unshared, or SHARE) until the host ends");
     Out("  status start|end DIR OP        FsStatusInfoW (8 delete, 3 copy out, 5 copy in)");
+    Out("  background WATCH get|put FROM TO [FLAGS]   the copy on a thread of its own (if FsGetBackgroundFlags");
+    Out("                                 allows), while this thread lists WATCH and reads its columns");
     Out("options: --abort-at N, --shrink-at N PATH (under Wine), --raise-after-unload, --backup-from-files");
 }
 
@@ -748,6 +855,8 @@ bool Run(const Args& a)
         return Hold(a);
     if (c == L"status")
         return Status(a);
+    if (c == L"background")
+        return Background(a);
     Out("unknown command: " + Utf8(c));
     return false;
 }
@@ -756,6 +865,7 @@ bool Run(const Args& a)
 
 int main()
 {
+    InitializeCriticalSection(&g_outLock);
     SetUnhandledExceptionFilter(Fault);
     // The arguments as UTF-16: stream names need not fit the ANSI code page.
     int argc = 0;
