@@ -2,8 +2,13 @@
 // doing the same work, in one run (one process, one prefix):
 //   - copying out a 1 GiB file through FsGetFileW ("::$DATA") beside CopyFileW;
 //   - listing a 100,000-entry directory through FsFindFirstW/FsFindNextW beside
-//     a bare FindFirstFileW/FindNextFileW loop.
-// Run it with tools/wine/wine.sh run PREFIX wine_bench.exe PLUGIN [GiB] (0: no copy); it
+//     a bare FindFirstFileW/FindNextFileW loop;
+//   - the price of a move's safety: FsGetFileW moving a file out (its copy
+//     flushed to the disk before the source is deleted) beside copying it
+//     (not flushed).
+// Run it with tools/wine/wine.sh run PREFIX wine_bench.exe PLUGIN [GiB] [MiB] [LIST]
+// (GiB for the copy, 0: none; MiB for the move, default 256, 0: none; LIST 0
+// leaves the listing out); it
 // works in C:\scratch\bench and prints the times and the ratios.
 #include <windows.h>
 
@@ -68,6 +73,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const unsigned long long gib = argc > 2 ? std::wcstoull(argv[2], nullptr, 10) : 1;
+    const unsigned long long moveMib = argc > 3 ? std::wcstoull(argv[3], nullptr, 10) : 256;
+    const bool listing = argc > 4 ? std::wcstoull(argv[4], nullptr, 10) != 0 : true;
     HMODULE dll = LoadLibraryW(argv[1]);
     if (!dll) {
         std::printf("cannot load the plugin: error %lu\n", GetLastError());
@@ -115,11 +122,54 @@ int wmain(int argc, wchar_t** argv)
         DeleteFileW((root + L"\\out\\copyfile.dat").c_str());
     }
 
+    // ---------------------------------------------------------------- move
+    // A fresh source each time (a move deletes it); the better of three
+    // rounds counts for each. The copy's bytes may still sit in the page
+    // cache when FsGetFileW returns; the move's are on the disk.
+    auto move = moveMib == 0 ? nullptr : Proc<int(WINAPI*)(WCHAR*, WCHAR*, int, RemoteInfoStruct*)>(dll, "FsGetFileW");
+    if (move) {
+        const std::wstring source = root + L"\\moved.dat";
+        const std::wstring target = root + L"\\out\\moved.dat";
+        CreateDirectoryW((root + L"\\out").c_str(), nullptr);
+        const unsigned long long bytes = moveMib << 20;
+        double copied = 1e9, moved = 1e9;
+        int copyResult = -1, moveResult = -1;
+        for (int round = 0; round < 3; ++round) {
+            for (const int flags : {int{FS_COPYFLAGS_OVERWRITE}, int{FS_COPYFLAGS_OVERWRITE | FS_COPYFLAGS_MOVE}}) {
+                if (!MakeBigFile(source, bytes)) {
+                    std::printf("cannot make the source: error %lu\n", GetLastError());
+                    return 5;
+                }
+                std::wstring remote = L"\\" + source + L"\\::$DATA";
+                WCHAR local[1024] = {};
+                wcsncpy(local, target.c_str(), 1023);
+                RemoteInfoStruct info{};
+                auto start = Clock::now();
+                const int result = move(remote.data(), local, flags, &info);
+                const double seconds = Seconds(start);
+                if (flags & FS_COPYFLAGS_MOVE) {
+                    moved = std::min(moved, seconds);
+                    moveResult = result;
+                } else {
+                    copied = std::min(copied, seconds);
+                    copyResult = result;
+                }
+                DeleteFileW(target.c_str());
+            }
+        }
+        DeleteFileW(source.c_str());
+        const double mb = static_cast<double>(bytes) / 1e6;
+        std::printf("moving out %llu MiB: copy %.3f s (%.0f MB/s, result %d), move with its flush %.3f s "
+                    "(%.0f MB/s, result %d); the flush costs %.0f %%\n",
+                    moveMib, copied, mb / copied, copyResult, moved, mb / moved, moveResult,
+                    (moved / copied - 1.0) * 100.0);
+    }
+
     // ---------------------------------------------------------------- listing
     auto first = Proc<HANDLE(WINAPI*)(WCHAR*, WIN32_FIND_DATAW*)>(dll, "FsFindFirstW");
     auto next = Proc<BOOL(WINAPI*)(HANDLE, WIN32_FIND_DATAW*)>(dll, "FsFindNextW");
     auto close = Proc<int(WINAPI*)(HANDLE)>(dll, "FsFindClose");
-    if (first && next && close) {
+    if (listing && first && next && close) {
         const std::wstring folder = root + L"\\many";
         const int kEntries = 100000;
         if (CreateDirectoryW(folder.c_str(), nullptr)) {
