@@ -455,6 +455,28 @@ TEST(CleanStreamName, CutsTheDataSuffixAndTheLeadingColon)
         EXPECT_EQ(U8(CleanStreamName(in)), U8(out)) << U8(in);
 }
 
+// Hosts ask for the fields and the default view before FsInitW, and may ask
+// for a value then too: nothing is refused for want of the settings.
+using ContentBeforeInit = PluginTest;
+TEST_F(ContentBeforeInit, FieldsTheViewAndValuesAnswer)
+{
+    ASSERT_TRUE(PluginState().Disabled);
+    char name[64] = {}, units[128] = {};
+    EXPECT_EQ(FsContentGetSupportedField(cfZone, name, units, 64), ft_multiplechoice);
+    EXPECT_STREQ(name, "Zone");
+    EXPECT_EQ(FsContentGetSupportedFieldFlags(-1), contflags_substsize);
+    std::array<WCHAR, 512> contents{}, headers{}, widths{}, options{};
+    EXPECT_EQ(FsContentGetDefaultViewW(contents.data(), headers.data(), widths.data(), options.data(), 1024), -1);
+    EXPECT_EQ(U8(headers.data()), "Type\\nHas Stream\\nStreams Count\\nAll Streams One Line");
+    winsim::AddFile(u"C:\\d\\f.txt", "x");
+    winsim::AddStream(u"C:\\d\\f.txt", u"s", "y");
+    std::u16string f = u"\\C:\\d\\f.txt";
+    ValueBuffer b;
+    EXPECT_EQ(FsContentGetValueW(f.data(), cfHasStream, 0, b.bytes.data(), 1024, CONTENT_DELAYIFSLOW), ft_delayed);
+    EXPECT_EQ(FsContentGetValueW(f.data(), cfAllStreamsOneLine, 0, b.bytes.data(), 1024, 0), ft_stringw);
+    EXPECT_EQ(U8(b.Text()), "s");
+}
+
 TEST(ContentDefaultView, TextsSortOrderAndTheAnsiVariant)
 {
     std::array<WCHAR, 512> contents{}, headers{}, widths{}, options{};
