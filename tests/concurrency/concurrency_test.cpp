@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "config/settings.h"
+#include "fileops/delete_create_exports.h"
 #include "host_fixture.h"
 #include "listing/listing.h"
 #include "presentation/content_columns.h"
@@ -190,6 +191,29 @@ TEST_F(Concurrency, EveryExportBesideTheOthers)
     EXPECT_EQ(halfListings.load(), 0) << "a listing mixed two settings";
     EXPECT_EQ(messagesShown.load(), 0);
     EXPECT_GT(progressCalls.load(), 0);
+}
+
+// A background move from the folder above keeps its operation to its own
+// thread: F8 on a stream in the window meanwhile deletes that stream, and is
+// not taken for part of the move (whose streams go with their file).
+TEST_F(Concurrency, AnOperationBelongsToItsThread)
+{
+    winsim::AddStream(u"C:\\d\\f2.txt", u"x", "to be deleted");
+    std::atomic<int> step{0};
+    std::thread background([&] {
+        Operation op(u"\\C:\\d", FS_STATUS_OP_GET_MULTI);
+        step = 1;
+        while (step != 2)
+            std::this_thread::yield();
+    });
+    while (step != 1)
+        std::this_thread::yield();
+    std::u16string stream = u"\\C:\\d\\f2.txt\\:x:$DATA";
+    const BOOL deleted = FsDeleteFileW(stream.data());
+    step = 2;
+    background.join();
+    EXPECT_NE(deleted, FALSE);
+    EXPECT_FALSE(winsim::Exists(u"C:\\d\\f2.txt:x")) << "the window's F8 was taken for the background move";
 }
 
 // The answers a host asks for before it starts a background copy.
