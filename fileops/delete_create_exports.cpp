@@ -18,43 +18,41 @@
 
 namespace {
 
-// Whether a plugin path names an entry of a file's (or directory's) folder:
-// a stream, which no file or directory name can look like.
-bool NamesStreamEntry(const WString& remoteName)
-{
-    const WString entry = EntryName(remoteName);
-    return !entry.empty() && entry.front() == ':';
-}
-
 bool DeleteEntry(const WString& remoteName)
 {
+    const PluginEntry entry = ResolvePluginPath(remoteName);
     // Deleted from the folder above it (F8 on a file), a file goes as a whole
     // through FsRemoveDirW or not at all: its streams are not deleted one by
     // one first (they belong to the file, so to every name it has, and a file
     // another program holds would lose them and stay).
-    if (NamesStreamEntry(remoteName) && EntryGoesWithItsFolder(OwnerFolder(remoteName)))
+    if (entry.IsStreamEntry() && EntryGoesWithItsFolder(OwnerFolder(remoteName)))
         return true;
-    ResolvedStreamPath r = ResolveStreamPath(remoteName);
-    if (r.IsStream) {
+    switch (entry.Kind) {
+    case EntryKind::UnnamedData:
+        // "::$DATA" is the file itself: that entry never deletes the file.
+        return true;
+    case EntryKind::SpecialStream:
         // The special streams go with their file, when its folder is removed.
         // Nothing is deleted through them: on Windows "f.txt::" names the file
         // itself, and the host asks for every entry of a file's folder.
-        if (NamesUnnamedStream(r.Path))
-            return true;
+        return true;
+    case EntryKind::NamedStream: {
         // The outcome is reported: a move out of a stream must not claim the
         // stream is gone when it is not. A stream (or file) that is already
         // absent is gone all the same.
         SetLastError(ERROR_SUCCESS);
-        if (DeleteFileOrDirectoryLong(r.Path))
+        if (DeleteFileOrDirectoryLong(entry.StreamPath))
             return true;
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    // "::$DATA" is the file itself: that entry never deletes the file.
-    if (remoteName.find(TEXT("::")) != WString::npos)
-        return true;
+    case EntryKind::Root:
+    case EntryKind::Drive:
+    case EntryKind::Local:
+        break;
+    }
     SetLastError(ERROR_SUCCESS);
-    return DeleteFileOrDirectoryLong(r.Path);
+    return DeleteFileOrDirectoryLong(entry.LocalPath);
 }
 
 // At the end of a move out of the plugin, the host removes each folder whose

@@ -51,6 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (IsDriveStart(r.Path) && !(IsDriveStart(base) && base[0] == r.Path[0]))
         fuzz::Fail("a converted path never grows a drive colon", input, r.Path);
 
+    // What every export is told: a stream's file is the start of its path, a
+    // named stream's name lies within it, and only streams have a stream path
+    // of their own.
+    const PluginEntry e = ResolvePluginPath(path);
+    if (e.StreamPath.compare(0, e.LocalPath.size(), e.LocalPath) != 0)
+        fuzz::Fail("a stream path begins with its file's path", input, e.StreamPath);
+    if (e.Kind == EntryKind::NamedStream && e.StreamPath.find(e.StreamName, e.LocalPath.size()) == WString::npos)
+        fuzz::Fail("a named stream's name is in its stream path", input, e.StreamName);
+    if ((e.Kind == EntryKind::NamedStream || e.Kind == EntryKind::SpecialStream) != r.IsStream)
+        fuzz::Fail("a stream entry is what the stream path says it is", input, e.StreamPath);
+    if (!e.IsStreamEntry() && e.StreamPath != e.LocalPath)
+        fuzz::Fail("only streams have a path of their own", input, e.StreamPath);
+
     // The long form: a long or device path, the same again when made long
     // once more, and never the volume device of a bare drive.
     WString longForm = ToLongPath(r.Path);

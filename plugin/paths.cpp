@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "plugin/win_owner.h"
+#include "streams/stream_kinds.h"
 
 namespace {
 
@@ -108,6 +109,46 @@ ResolvedStreamPath ResolveStreamPath(WStringView p)
     if (colon >= 1 && p[colon - 1] == '\\' && colon != 3 && !rootOfDrive)
         joined.erase(colon - 1, 1);
     return {Finish(joined), true};
+}
+
+PluginEntry ResolvePluginPath(WStringView pluginPath)
+{
+    PluginEntry e;
+    const ResolvedStreamPath r = ResolveStreamPath(pluginPath);
+    if (!r.IsStream) {
+        e.LocalPath = r.Path;
+        e.StreamPath = r.Path;
+        WStringView q = pluginPath;
+        if (!q.empty() && q.back() == '\\')
+            q.remove_suffix(1);
+        if (EndsWithUnnamedDataStream(q))
+            e.Kind = EntryKind::UnnamedData;
+        else if (r.Path.empty())
+            e.Kind = EntryKind::Root;
+        else if (r.Path.size() == 2 && r.Path[1] == ':' && AsciiUpper(r.Path[0]) >= 'A' && AsciiUpper(r.Path[0]) <= 'Z')
+            e.Kind = EntryKind::Drive;
+        else
+            e.Kind = EntryKind::Local;
+        return e;
+    }
+    e.StreamPath = r.Path;
+    e.LocalPath = FileOfStreamPath(r.Path);
+    const WStringView stream = WStringView(r.Path).substr(e.LocalPath.size());  // ":s:$DATA", "::$EA_DATA"
+    if (stream.substr(0, 2) == TEXT("::")) {
+        e.Kind = EntryKind::SpecialStream;
+        e.SpecialKind = KindOfUnnamedEntry(stream);
+        return e;
+    }
+    e.Kind = EntryKind::NamedStream;
+    // Up to ":$DATA"; a name listed without its type (a name too long for
+    // the record) is the whole rest; any other type leaves no name.
+    const WStringView rest = stream.substr(1);
+    const std::size_t type = rest.find(TEXT(":$DATA"));
+    if (type != WStringView::npos)
+        e.StreamName = WString(rest.substr(0, type));
+    else if (rest.find(':') == WStringView::npos)
+        e.StreamName = WString(rest);
+    return e;
 }
 
 bool IsStreamPath(WStringView localPath)

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "plugin/text.h"
+#include "streams/stream_ids.h"
 
 // Drops the one leading backslash of a plugin path that has at least two
 // characters; anything else is returned unchanged.
@@ -38,6 +39,32 @@ struct ResolvedStreamPath {
 // A plugin path as a local path, or as a stream path ("C:\dir\file:name:$DATA")
 // when it names a stream. "::$DATA" is the file itself.
 ResolvedStreamPath ResolveStreamPath(WStringView pluginPath);
+
+// What a plugin path names, decided here once for every export: the root,
+// a drive, a local entry (a directory, a file or a link: InspectLocal tells
+// them apart by the entry's own attributes), or an entry of a file's (or
+// directory's) folder: its unnamed data stream ("::$DATA", the file itself),
+// a named stream, or a special stream.
+enum class EntryKind { Root, Drive, Local, UnnamedData, NamedStream, SpecialStream };
+struct PluginEntry {
+    EntryKind Kind = EntryKind::Root;
+    // The drive ("C:"), directory or file; for a stream, the file it belongs to.
+    WString LocalPath;
+    // A named or special stream's own path ("C:\d\f.txt:s:$DATA",
+    // "C:\d\f.txt::$EA_DATA"); LocalPath for every other kind.
+    WString StreamPath;
+    // A named stream's name ("s" for ":s:$DATA" and ":s"); empty when the
+    // entry names another type (":s:$OTHER") and for every other kind.
+    WString StreamName;
+    // A special stream's kind, when it is one the listing shows.
+    std::optional<TStreamId> SpecialKind;
+
+    bool IsStreamEntry() const
+    {
+        return Kind == EntryKind::UnnamedData || Kind == EntryKind::NamedStream || Kind == EntryKind::SpecialStream;
+    }
+};
+PluginEntry ResolvePluginPath(WStringView pluginPath);
 
 // A local path that names a stream of a file: a colon after the drive's
 // ("C:\f.txt:s:$DATA", "\\server\share\f.txt:s").

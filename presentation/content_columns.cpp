@@ -132,13 +132,11 @@ WString ExtensionOf(WStringView path)
     return dot == WStringView::npos ? WString() : WString(last.substr(dot + 1));
 }
 
-WString TypeText(const WString& local)
+WString TypeText(const PluginEntry& entry)
 {
-    WString s = local;
-    if (!s.empty() && s.back() == '\\')
-        s.pop_back();
-    if (std::count(s.begin(), s.end(), WCHAR{':'}) >= 2)
+    if (entry.IsStreamEntry())
         return Message(Msg::StreamType);
+    WString s = entry.LocalPath;
     if (s.empty())
         return TEXT("?");
 

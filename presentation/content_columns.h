@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "plugin/paths.h"
 #include "plugin/text.h"
 
 // The fields, by FieldIndex.
@@ -69,7 +70,7 @@ WString CleanStreamName(WStringView name);
 // The "Type" column: "<Stream>" for a stream entry, the extension of a file,
 // "<Dir>" for a directory, "?" for what does not exist (texts of the message
 // table where it has them).
-WString TypeText(const WString& local);
+WString TypeText(const PluginEntry& entry);
 
 // The extension of the last path component, without its dot; empty when it
 // has none.

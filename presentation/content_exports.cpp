@@ -66,7 +66,7 @@ int ContentValue(const WString& fileName, int fieldIndex, int unitIndex, void* f
     if (local[0] == ':' || !field)
         return ft_fieldempty;
     if (fieldIndex == cfType) {
-        CopyText(TypeText(local), fieldValue, maxlen);
+        CopyText(TypeText(ResolvePluginPath(fileName)), fieldValue, maxlen);
         return ft_stringw;
     }
     if ((flags & CONTENT_DELAYIFSLOW) && FieldOpensTheFile(fieldIndex))

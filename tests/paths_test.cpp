@@ -56,6 +56,48 @@ TEST(ResolveStreamPath, ConvertsEveryFormOfPluginPath)
     }
 }
 
+// What every export is told a plugin path names.
+TEST(ResolvePluginPath, NamesTheKindTheFileAndTheStream)
+{
+    using K = EntryKind;
+    const struct {
+        const char16_t* path;
+        K kind;
+        const char16_t* local;
+        const char16_t* stream;  // StreamPath
+        const char16_t* name;    // StreamName
+        int special;             // SpecialKind, -1 none
+    } rows[] = {
+        {u"\\", K::Root, u"", u"", u"", -1},
+        {u"", K::Root, u"", u"", u"", -1},
+        {u"\\C:", K::Drive, u"C:", u"C:", u"", -1},
+        {u"\\C:\\", K::Drive, u"C:", u"C:", u"", -1},
+        {u"\\C:\\d\\f.txt", K::Local, u"C:\\d\\f.txt", u"C:\\d\\f.txt", u"", -1},
+        {u"\\C:\\d\\f.txt\\::$DATA", K::UnnamedData, u"C:\\d\\f.txt", u"C:\\d\\f.txt", u"", -1},
+        {u"\\C:\\d\\f.txt\\::$data\\", K::UnnamedData, u"C:\\d\\f.txt", u"C:\\d\\f.txt", u"", -1},
+        {u"\\C:\\d\\f.txt\\:s:$DATA", K::NamedStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt:s:$DATA", u"s", -1},
+        {u"\\C:\\d\\f.txt\\:s", K::NamedStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt:s", u"s", -1},
+        {u"\\C:\\d\\f.txt:s", K::NamedStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt:s", u"s", -1},
+        {u"\\C:\\d\\f.txt\\:s:$OTHER", K::NamedStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt:s:$OTHER", u"", -1},
+        {u"\\C:\\d\\f.txt\\::$EA_DATA", K::SpecialStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt::$EA_DATA", u"",
+         static_cast<int>(TStreamId::siExtendedAttribute)},
+        {u"\\C:\\d\\f.txt\\::", K::SpecialStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt::", u"",
+         static_cast<int>(TStreamId::siInvalid)},
+        {u"\\C:\\d\\f.txt\\::$NOSUCH", K::SpecialStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt::$NOSUCH", u"", -1},
+        {u"\\C:\\:s:$DATA", K::NamedStream, u"C:\\", u"C:\\:s:$DATA", u"s", -1},
+        {u"\\\\\\srv\\share\\f\\:s:$DATA", K::NamedStream, u"\\\\srv\\share\\f", u"\\\\srv\\share\\f:s:$DATA",
+         u"s", -1},
+    };
+    for (const auto& row : rows) {
+        const PluginEntry e = ResolvePluginPath(row.path);
+        EXPECT_EQ(static_cast<int>(e.Kind), static_cast<int>(row.kind)) << U8(row.path);
+        EXPECT_EQ(U8(e.LocalPath), U8(row.local)) << U8(row.path);
+        EXPECT_EQ(U8(e.StreamPath), U8(row.stream)) << U8(row.path);
+        EXPECT_EQ(U8(e.StreamName), U8(row.name)) << U8(row.path);
+        EXPECT_EQ(e.SpecialKind ? static_cast<int>(*e.SpecialKind) : -1, row.special) << U8(row.path);
+    }
+}
+
 TEST(PluginToLocalPath, DropsExactlyOneLeadingBackslash)
 {
     const std::pair<const char16_t*, const char16_t*> cases[] = {

@@ -47,56 +47,21 @@ OutcomeAnswer AnswerFor(TCopyOutcome outcome)
     return {std::nullopt, FS_FILE_OK};
 }
 
-// The stream's own name in a stream path: after the stream colon (the one
-// after the drive colon), up to ":$DATA". A name listed without its type
-// (":name", as a name too long for the record is) is the whole rest; any
-// other type there leaves no name.
-WString StreamName(const WString& streamPath)
-{
-    std::size_t driveColon = streamPath.find(':');
-    if (driveColon == WString::npos)
-        return {};
-    std::size_t streamColon = streamPath.find(':', driveColon + 1);
-    if (streamColon == WString::npos)
-        return {};
-    WString rest = streamPath.substr(streamColon + 1);
-    std::size_t type = rest.find(TEXT(":$DATA"));
-    if (type != WString::npos)
-        return rest.substr(0, type);
-    return rest.find(':') == WString::npos ? rest : WString();
-}
-
-// The special stream a stream path names ("C:\d\f.txt::$EA_DATA"): the
-// file and the kind; nothing for an entry of no kind the listing shows.
-struct SpecialStream {
-    WString File;
-    TStreamId Kind;
-};
-
-std::optional<SpecialStream> SpecialStreamOf(const WString& streamPath)
-{
-    std::size_t at = streamPath.find(TEXT("::"));
-    std::optional<TStreamId> kind = KindOfUnnamedEntry(WStringView(streamPath).substr(at));
-    if (!kind)
-        return std::nullopt;
-    return SpecialStream{streamPath.substr(0, at), *kind};
-}
-
 // An entry of a directory that is neither a stream nor "::$DATA" reaches
 // FsGetFileW only when the listing showed it as a file: a link to a
 // directory. Copying through it would copy (and a move delete) its target.
-bool NamesDirectoryLink(const WString& remote, const ResolvedStreamPath& source)
+bool NamesDirectoryLink(const PluginEntry& source)
 {
-    if (source.IsStream || EqualsAsciiNoCase(EntryName(remote), TEXT("::$DATA")))
+    if (source.Kind != EntryKind::Local && source.Kind != EntryKind::Drive)
         return false;
-    return InspectLocal(source.Path).Kind == LocalKind::DirectoryLink;
+    return InspectLocal(source.LocalPath).Kind == LocalKind::DirectoryLink;
 }
 
 int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
 {
     const WString remote = remoteName;
-    const ResolvedStreamPath source = ResolveStreamPath(remote);
-    if (NamesDirectoryLink(remote, source))
+    const PluginEntry source = ResolvePluginPath(remote);
+    if (NamesDirectoryLink(source))
         return FS_FILE_NOTSUPPORTED;
     const WString target = DeriveLocalTarget(remote, localName);
     CopyTruncated(WStringView(target), localName, kLocalNameCapacity);
@@ -111,13 +76,14 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
     // A move deletes its source: the copy must be on the disk first.
     const bool move = (copyFlags & FS_COPYFLAGS_MOVE) != 0;
     CopyEngine copy;
-    std::optional<SpecialStream> special;
-    if (source.IsStream && NamesUnnamedStream(source.Path)) {
-        // A special stream: its body as the backup API gives it.
-        special = SpecialStreamOf(source.Path);
-        if (!special)
+    if (source.Kind == EntryKind::SpecialStream) {
+        // A special stream: its body as the backup API gives it; an entry of
+        // no kind the listing shows is nothing to copy.
+        if (!source.SpecialKind)
             return FS_FILE_READERROR;
-        copy = [&] { return BackupStreamCopy(special->File, special->Kind, target, remoteName, localName, move); };
+        copy = [&] {
+            return BackupStreamCopy(source.LocalPath, *source.SpecialKind, target, remoteName, localName, move);
+        };
     } else {
         // The stream is read as the listing read it, so that what it showed
         // can be copied: past an ACL for an elevated user, and beside a
@@ -126,7 +92,7 @@ int GetFile(WCHAR* remoteName, WCHAR* localName, int copyFlags)
         options.clearing.beforeSourceMapping = true;
         options.durable = move;
         options.sourceAsListed = true;
-        copy = [&, options] { return MappedCopy(source.Path, target, remoteName, localName, options); };
+        copy = [&, options] { return MappedCopy(source.StreamPath, target, remoteName, localName, options); };
     }
     if (std::optional<int> failed = CopyForHost(copy, remoteName, localName, true, AnswerFor))
         return *failed;
@@ -160,18 +126,13 @@ WString DeriveLocalTarget(const WString& remoteName, const WString& localName)
     const std::size_t slash = localName.rfind('\\');
     const WString folder = slash == WString::npos ? WString() : localName.substr(0, slash + 1);
     WString name = localName.substr(folder.size());
-    ResolvedStreamPath r = ResolveStreamPath(remoteName);
-    if (r.IsStream) {
-        // "::$EA_DATA", "::" and the other kinds have no name of their own:
-        // the host's proposal stays.
-        if (!NamesUnnamedStream(r.Path)) {
-            WString stream = StreamName(r.Path);
-            if (!stream.empty())
-                name = stream;
-        }
-    } else if (EntryName(remoteName) == TEXT("::$DATA")) {
-        name = NamePart(r.Path);
-    }
+    // "::$EA_DATA", "::" and the other special kinds have no name of their
+    // own: the host's proposal stays.
+    const PluginEntry entry = ResolvePluginPath(remoteName);
+    if (entry.Kind == EntryKind::NamedStream && !entry.StreamName.empty())
+        name = entry.StreamName;
+    else if (entry.Kind == EntryKind::UnnamedData && EntryName(remoteName) == TEXT("::$DATA"))
+        name = NamePart(entry.LocalPath);  // as the listing spells it: other cases keep the proposal
     // A stream name may hold what a file name may not, and a proposal may
     // keep the entry's colons: the copy never lands in a stream of anything,
     // nor in a name Explorer cannot open.
