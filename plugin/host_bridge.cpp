@@ -7,7 +7,8 @@
 void ShowHostMessage(const WString& text)
 {
     const PluginStateData& s = PluginState();
-    if (!s.RequestProc)
+    const tRequestProcW request = s.RequestProc.load();
+    if (!request)
         return;
     // The host asks about every failure of an operation itself (with a "skip
     // all"): the plugin's own message, with its reason, comes once.
@@ -24,15 +25,16 @@ void ShowHostMessage(const WString& text)
     // The host's own code (its message box, and whatever libraries that
     // loads) runs with the redirector as the host set it.
     FileSystemRedirectionBackOn host;
-    s.RequestProc(s.PluginNr, RT_MsgOK, nullptr, copy.data(), nullptr, 0);
+    request(s.PluginNr.load(), RT_MsgOK, nullptr, copy.data(), nullptr, 0);
 }
 
 bool ReportProgress(const WCHAR* sourceName, const WCHAR* targetName, int percentDone)
 {
     const PluginStateData& s = PluginState();
-    if (!s.ProgressProc)
+    const tProgressProcW progress = s.ProgressProc.load();
+    if (!progress)
         return false;
     FileSystemRedirectionBackOn host;
-    return s.ProgressProc(s.PluginNr, const_cast<WCHAR*>(sourceName), const_cast<WCHAR*>(targetName),
+    return progress(s.PluginNr.load(), const_cast<WCHAR*>(sourceName), const_cast<WCHAR*>(targetName),
                           percentDone) == 1;
 }

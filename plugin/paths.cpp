@@ -142,7 +142,7 @@ PluginEntry ResolvePluginPath(WStringView pluginPath)
     e.Kind = EntryKind::NamedStream;
     // Up to ":$DATA"; a name listed without its type (a name too long for
     // the record) is the whole rest; any other type leaves no name.
-    const WStringView rest = stream.substr(1);
+    const WStringView rest = stream.empty() ? stream : stream.substr(1);  // "x:" has no stream colon after its drive
     const std::size_t type = rest.find(TEXT(":$DATA"));
     if (type != WStringView::npos)
         e.StreamName = WString(rest.substr(0, type));

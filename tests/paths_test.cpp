@@ -84,6 +84,7 @@ TEST(ResolvePluginPath, NamesTheKindTheFileAndTheStream)
         {u"\\C:\\d\\f.txt\\::", K::SpecialStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt::", u"",
          static_cast<int>(TStreamId::siInvalid)},
         {u"\\C:\\d\\f.txt\\::$NOSUCH", K::SpecialStream, u"C:\\d\\f.txt", u"C:\\d\\f.txt::$NOSUCH", u"", -1},
+        {u"x:", K::NamedStream, u"x:", u"x:", u"", -1},  // a colon but no stream after it: no name, no fault
         {u"\\C:\\:s:$DATA", K::NamedStream, u"C:\\", u"C:\\:s:$DATA", u"s", -1},
         {u"\\\\\\srv\\share\\f\\:s:$DATA", K::NamedStream, u"\\\\srv\\share\\f", u"\\\\srv\\share\\f:s:$DATA",
          u"s", -1},
