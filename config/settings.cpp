@@ -128,6 +128,7 @@ void ApplyLanguageLines(const std::vector<WString>& lines, MessageTable& table)
 
 void LoadSettings()
 {
+    const std::uint64_t ticket = SettingsReadTicket();
     SettingsSnapshot next{DefaultMessages(), TStreamIds{}};
     int mask = -1;
     try {
@@ -142,5 +143,5 @@ void LoadSettings()
         // keeps its default.
     }
     next.StreamFilter = StreamTypesToFilter(mask);
-    PublishSettings(std::move(next));
+    PublishSettings(std::move(next), ticket);
 }

@@ -11,6 +11,8 @@ namespace {
 struct Shared {
     std::mutex mutex;
     std::shared_ptr<const SettingsSnapshot> settings;
+    std::uint64_t publishedTicket = 0;
+    std::atomic<std::uint64_t> nextTicket{1};
     WString suggestedSettingsFile;
 };
 
@@ -37,14 +39,27 @@ std::shared_ptr<const SettingsSnapshot> CurrentSettings()
     return shared.settings;
 }
 
-void PublishSettings(SettingsSnapshot next)
+std::uint64_t SettingsReadTicket()
+{
+    return TheShared().nextTicket.fetch_add(1);
+}
+
+void PublishSettings(SettingsSnapshot next, std::uint64_t ticket)
 {
     auto published = std::make_shared<const SettingsSnapshot>(std::move(next));
     std::shared_ptr<const SettingsSnapshot> old;
     Shared& shared = TheShared();
     std::lock_guard<std::mutex> lock(shared.mutex);
+    if (ticket < shared.publishedTicket)
+        return;  // a reload that read the files later is in force already
+    shared.publishedTicket = ticket;
     old = std::move(shared.settings);  // released after the lock, by whoever holds it last
     shared.settings = std::move(published);
+}
+
+void PublishSettings(SettingsSnapshot next)
+{
+    PublishSettings(std::move(next), SettingsReadTicket());
 }
 
 WString SuggestedSettingsFileName()

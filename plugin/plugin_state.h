@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "config/messages.h"
@@ -36,7 +37,14 @@ struct SettingsSnapshot {
 
 // The settings in force (empty texts and no kinds until the first load).
 std::shared_ptr<const SettingsSnapshot> CurrentSettings();
-// Puts `next` in force at once for every call that starts after this one.
+// A reload takes a ticket before it reads the files, and publishes with it:
+// of two reloads that overlap, the one that read last stays in force, never
+// the slower one that read the older files.
+std::uint64_t SettingsReadTicket();
+// Puts `next` in force at once for every call that starts after this one,
+// unless a reload with a later ticket was published already.
+void PublishSettings(SettingsSnapshot next, std::uint64_t ticket);
+// The same with a ticket taken now (settings made in memory).
 void PublishSettings(SettingsSnapshot next);
 
 // The settings file in the folder the host suggests for settings

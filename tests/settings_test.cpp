@@ -220,6 +220,21 @@ TEST_F(SettingsTest, AReloadGivesTheEnglishTextsBackWhenTheLanguageFileIsGone)
     EXPECT_EQ(Slot(Msg::NoDirInFile), "You cann't create directories inside files.");
 }
 
+// The dialog's OK reloads while another reload, which read the file before
+// it changed, is still on its way: the later read stays in force.
+TEST_F(SettingsTest, OfTwoOverlappingReloadsTheLaterReadWins)
+{
+    WriteSettings(u"[wfx_NTFSTarnwick]\r\nStreamTypes=16\r\n");
+    // The first reload has read StreamTypes=16 and closes the file when the
+    // user saves StreamTypes=2 and that reload runs through.
+    winsim::BeforeCall("CloseHandle", 1, [this] {
+        WriteSettings(u"[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n");
+        LoadSettings();
+    });
+    LoadSettings();
+    EXPECT_EQ(StreamFilterInForce().Bits(), 0x002) << "the slower reload put the older file back in force";
+}
+
 TEST_F(SettingsTest, AnUnreadableSettingsFileLeavesEveryDefault)
 {
     WriteSettings(u"[wfx_NTFSTarnwick]\r\nStreamTypes=2\r\n");
