@@ -160,9 +160,10 @@ protected:
         return result;
     }
 
+    // The "Type" column of a local path, asked by its plugin path ("\C:\...").
     std::wstring TypeColumn(const std::wstring& path)
     {
-        std::wstring name = path;
+        std::wstring name = L"\\" + path;
         wchar_t value[512] = {};
         int type = value_(name.data(), kTypeField, 0, value, sizeof value, 0);
         return type == ft_stringw ? std::wstring(value) : L"(field type " + std::to_wstring(type) + L")";
