@@ -70,15 +70,13 @@ extern "C" void WINAPI FsSetDefaultParams(FsDefaultParamStruct* dps)
     try {
         if (!dps || dps->size < static_cast<int>(sizeof(FsDefaultParamStruct)))
             return;
+        // The host's buffer need not end in a zero.
         char name[MAX_PATH + 1] = {};
         std::copy(dps->DefaultIniName, dps->DefaultIniName + MAX_PATH, name);
-        const int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-        if (n <= 1)
+        const std::optional<WString> wide = FromHostAnsi(name);
+        if (!wide || wide->empty())
             return;
-        WString wide(static_cast<std::size_t>(n), WCHAR{});
-        MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
-        wide.resize(static_cast<std::size_t>(n - 1));
-        SetSuggestedSettingsFileName(SuggestedSettingsFile(wide));
+        SetSuggestedSettingsFileName(SuggestedSettingsFile(*wide));
         // Settings beside the plugin win; without them, read them again from
         // the suggested folder.
         if (!PluginState().Disabled && !FileExistsLong(SettingsFileBesidePlugin()))
@@ -105,15 +103,7 @@ extern "C" void WINAPI FsStatusInfoW(WCHAR* RemoteDir, int InfoStartEnd, int Inf
 extern "C" void WINAPI FsStatusInfo(char* RemoteDir, int InfoStartEnd, int InfoOperation)
 {
     try {
-        WString dir;
-        if (RemoteDir) {
-            const int n = MultiByteToWideChar(CP_ACP, 0, RemoteDir, -1, nullptr, 0);
-            if (n > 0) {
-                dir.resize(static_cast<std::size_t>(n));
-                MultiByteToWideChar(CP_ACP, 0, RemoteDir, -1, dir.data(), n);
-                dir.resize(static_cast<std::size_t>(n - 1));
-            }
-        }
+        WString dir = FromHostAnsi(RemoteDir).value_or(WString());
         FsStatusInfoW(dir.data(), InfoStartEnd, InfoOperation);
     } catch (...) {
     }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,22 @@ inline bool EqualsAsciiNoCase(WStringView a, WStringView b)
 inline WString FromHost(const WCHAR* s)
 {
     return s ? WString(s) : WString();
+}
+
+// A string the host handed over in the system's ANSI code page, as UTF-16:
+// empty for null; nothing when the system cannot convert it.
+inline std::optional<WString> FromHostAnsi(const char* s)
+{
+    if (!s || !*s)
+        return WString();
+    const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+    if (n <= 0)
+        return std::nullopt;
+    WString wide(static_cast<std::size_t>(n), WCHAR{});
+    if (MultiByteToWideChar(CP_ACP, 0, s, -1, wide.data(), n) != n)
+        return std::nullopt;
+    wide.resize(static_cast<std::size_t>(n) - 1);  // the terminating zero
+    return wide;
 }
 
 // Copies text into a caller's buffer of `capacity` characters, truncating and

@@ -156,17 +156,10 @@ extern "C" int WINAPI FsContentGetValue(char* FileName, int FieldIndex, int Unit
                                         int flags)
 {
     try {
-        WString wide;
-        if (FileName && *FileName) {
-            int n = MultiByteToWideChar(CP_ACP, 0, FileName, -1, nullptr, 0);
-            if (n <= 0)
-                return ft_fileerror;
-            wide.assign(static_cast<std::size_t>(n), WCHAR{});
-            if (MultiByteToWideChar(CP_ACP, 0, FileName, -1, wide.data(), n) != n)
-                return ft_fileerror;
-            wide.resize(static_cast<std::size_t>(n) - 1);  // the terminating zero
-        }
-        return FsContentGetValueW(wide.data(), FieldIndex, UnitIndex, FieldValue, maxlen, flags);
+        std::optional<WString> wide = FromHostAnsi(FileName);
+        if (!wide)
+            return ft_fileerror;
+        return FsContentGetValueW(wide->data(), FieldIndex, UnitIndex, FieldValue, maxlen, flags);
     } catch (...) {
         return ft_fileerror;
     }
@@ -219,16 +212,9 @@ extern "C" void WINAPI FsContentStopGetValueW(WCHAR* FileName)
 extern "C" void WINAPI FsContentStopGetValue(char* FileName)
 {
     try {
-        if (!FileName || !*FileName)
-            return;
-        const int n = MultiByteToWideChar(CP_ACP, 0, FileName, -1, nullptr, 0);
-        if (n <= 1)
-            return;
-        WString wide(static_cast<std::size_t>(n), WCHAR{});
-        if (MultiByteToWideChar(CP_ACP, 0, FileName, -1, wide.data(), n) != n)
-            return;
-        wide.resize(static_cast<std::size_t>(n) - 1);
-        StopRunningValues(wide);
+        const std::optional<WString> wide = FromHostAnsi(FileName);
+        if (wide && !wide->empty())
+            StopRunningValues(*wide);
     } catch (...) {
     }
 }

@@ -121,10 +121,8 @@ bool CommitCopyTarget(CopyTarget& target, bool durable)
     // The replaced file keeps its identity, streams and security; the new
     // file's name is gone once it succeeds. A replacement that fails leaves
     // both files as they were.
-    if (ReplaceFileW(ToLongPath(target.Target).c_str(), ToLongPath(target.Written).c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return true;
-    return false;
+    return ReplaceFileW(ToLongPath(target.Target).c_str(), ToLongPath(target.Written).c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
 }
 
 void DiscardIncompleteTarget(CopyTarget& target)
